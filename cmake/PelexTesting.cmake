@@ -1,0 +1,40 @@
+# Helpers shared by every subsystem's tests, benchmarks and fuzz targets.
+
+# pelex_add_test(NAME SOURCES... LIBS... [LABELS ...])
+# One GoogleTest executable, registered with ctest test by test.
+function(pelex_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set(labels ${ARG_LABELS})
+  if(NOT labels)
+    set(labels unit)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${labels}" ${ARG_PROPERTIES})
+endfunction()
+
+# pelex_add_benchmark(NAME SOURCES... LIBS...)
+function(pelex_add_benchmark name)
+  if(NOT PELEX_BENCHMARKS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# pelex_add_fuzzer(NAME SOURCES... LIBS...)
+# A libFuzzer target; built only with PELEX_FUZZ=ON and clang.
+function(pelex_add_fuzzer name)
+  if(NOT PELEX_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_property(GLOBAL APPEND PROPERTY PELEX_FUZZERS ${name})
+endfunction()

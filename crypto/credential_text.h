@@ -1,0 +1,35 @@
+#pragma once
+// The two text forms that protect credentials.
+//
+// Skipjack text (EncryptText / DecryptText): credentials on the account
+// server's wire, as upper-case hexadecimal text of Skipjack blocks (ECB,
+// six characters and two zero bytes per block) under a key taken from a key
+// text that travels beside them.
+//
+// Scrambled text (ScrambleText / UnscrambleText): the keyless, reversible
+// disguise of the saved profile; each result carries its own random
+// eight-digit key.
+//
+// All four work on Windows-1252 bytes (see codepage/codepage.h): callers
+// convert wide text with codepage::toAnsi() before and fromAnsi() after.
+
+#include <string>
+#include <string_view>
+
+namespace pelex::crypto {
+
+/// Enciphers `plain` under the key taken from `keyText`; 16 hex digits per
+/// started chunk of six bytes. The empty text gives the empty text.
+std::string EncryptText(std::string_view plain, std::string_view keyText);
+
+/// Deciphers each complete group of 16 characters; a block's bytes end at
+/// its first zero byte; a shorter remainder is ignored. Never fails.
+std::string DecryptText(std::string_view hex, std::string_view keyText);
+
+/// Scrambles `plain` under a fresh random key; 2n + 10 hex digits.
+std::string ScrambleText(std::string_view plain);
+
+/// Reverses ScrambleText; the empty text for any malformed input.
+std::string UnscrambleText(std::string_view scrambled);
+
+}  // namespace pelex::crypto

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test:
+#   1. the normal build and all its tests (unit, integration, end to end;
+#      the end-to-end tests start and stop Kamailio, the account server and
+#      the peer user agent themselves),
+#   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   3. every libFuzzer target for a bounded time under the sanitizers.
+# Set PELEX_SKIP_SANITIZERS=1 or PELEX_SKIP_FUZZ=1 to leave a stage out locally.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+export PULSE_SERVER=unix:/nonexistent   # no sound server is spawned by tests
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+echo "== build and test =="
+cmake --preset default
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs"
+
+if [ "${PELEX_SKIP_SANITIZERS:-0}" != 1 ]; then
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+  export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  cmake --preset asan
+  cmake --build --preset asan -j "$jobs"
+  ctest --preset asan -j "$jobs"
+fi
+
+if [ "${PELEX_SKIP_FUZZ:-0}" != 1 ]; then
+  echo "== fuzz targets (bounded) =="
+  cmake --preset fuzz
+  if cmake --build --preset fuzz -j "$jobs"; then :; else
+    echo "fuzz build failed" >&2; exit 1
+  fi
+  seconds=${PELEX_FUZZ_SECONDS:-30}
+  for f in build/fuzz/bin/fuzz_*; do
+    [ -x "$f" ] || continue
+    corpus=$(mktemp -d)
+    echo "-- $(basename "$f") for ${seconds}s"
+    "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" 2>&1 | tail -n 4
+    rm -rf "$corpus"
+  done
+fi
+echo "== all tests passed =="
