@@ -32,4 +32,10 @@ std::string ScrambleText(std::string_view plain);
 /// Reverses ScrambleText; the empty text for any malformed input.
 std::string UnscrambleText(std::string_view scrambled);
 
+/// False when `plain` holds a byte that ScrambleText cannot carry back: 255
+/// at a 1st, 3rd, 5th... position (it returns as 0) or 0 at a 2nd, 4th...
+/// position (it returns as 255). Callers that must not lose data check this
+/// before they store a scrambled text.
+bool SurvivesScramble(std::string_view plain) noexcept;
+
 }  // namespace pelex::crypto
