@@ -1,0 +1,122 @@
+#pragma once
+// clsRTC: the soft phone's SIP call engine. It owns one RTC client, holds the
+// SIP account, registers through a provisioning profile, places and answers
+// one call at a time and turns the client's events into its own events
+// (ClsRTCEvents). Operations return nothing; outcomes arrive as events.
+//
+// Failure policy per operation (see failure_policy.h):
+//   Init, Connect, Answer, Terminate, ReregisterProfile, Key, Wizard,
+//   CallHold, CallunHold, destruction      skip a failing step, go on
+//   ShutDown, CallTransfer                  trap nothing (throws to the caller)
+//   the client-event dispatcher and the
+//   registration procedure                  trap nothing (back to the client)
+//   session-state and media handlers        skip a failing step, go on
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sip_engine/cls_rtc_events.h"
+#include "sip_engine/one_shot_timer.h"
+#include "sip_engine/rtc/rtc_client.h"
+#include "sip_engine/rtc/video_window.h"
+
+namespace pelex::sip_engine {
+
+/// What the engine needs from the platform: a way to create the RTC client and
+/// a timer for the bounded registration wait.
+struct ClsRTCPlatform {
+    rtc::RTCClientFactory createClient;
+    OneShotTimerFactory createTimer;
+};
+
+class clsRTC final : private rtc::IRTCEventSink {
+public:
+    /// `events` receives the engine's events and must outlive it (null: nobody listens).
+    clsRTC(ClsRTCPlatform platform, ClsRTCEvents* events);
+    /// Ends a current call, shuts the client down and releases everything.
+    ~clsRTC() override;
+    clsRTC(const clsRTC&) = delete;
+    clsRTC& operator=(const clsRTC&) = delete;
+
+    // ---- Public properties, readable and writable by the owner ----
+    std::shared_ptr<rtc::IRTCClient> g_objRTCClient;       ///< created by Init
+    std::shared_ptr<rtc::IRTCSession> g_objSession;        ///< the current call
+    std::shared_ptr<rtc::IVideoWindow> g_objVideoSend;     ///< local video window (set by the owner)
+    std::shared_ptr<rtc::IRTCSessionCallControl> g_objSessionCallControl;  ///< hold/unhold/transfer view
+    std::u16string userURI;       ///< user part of the last incoming caller's address
+    std::u16string HerName;       ///< text in front of " IDLE"
+    rtc::WindowHandle picVideoMe = 0;   ///< owner window of the local video
+    rtc::WindowHandle picVideoHer = 0;  ///< owner window of the remote video
+    std::u16string URIher;        ///< address to call: number@server
+    std::u16string URIme;         ///< kept for the owner; unused here
+    std::u16string RegServerIP;   ///< SIP server (host name or address, no port)
+    std::u16string RegUserName;   ///< SIP account name
+    std::u16string RegPassword;   ///< SIP password (kept in memory only)
+    std::u16string RegSIPPort;    ///< SIP port from the account server; stored, unused
+    std::u16string LineNumber;    ///< line label in front of most status texts ("Line 1")
+    /// Longest wait for a registration to settle before it counts as failed.
+    std::chrono::milliseconds RegistrationTimeout{std::chrono::seconds(30)};
+
+    // ---- Operations ----
+    /// Creates and starts the client, provisions the profile from the Reg*
+    /// properties and starts registering. `bVideo` selects audio+video media.
+    void Init(bool bVideo = false);
+    /// Places a call to URIher (trimmed).
+    void Connect();
+    /// Answers the current incoming call.
+    void Answer();
+    /// Rejects a ringing incoming call, or hangs up any other current call.
+    void Terminate();
+    /// Starts the sign-out; onSignOut follows when the client has cleaned up.
+    /// Throws when there is no client.
+    void ShutDown();
+    /// Registers again with the same profile (also lifts a rejection).
+    void ReregisterProfile();
+    /// Sends the touch tone of keypad key `Index` (0-9, 10 star, 11 pound, 12 flash).
+    void Key(const std::int16_t& Index);
+    /// Opens the audio tuning dialog over window `hwndParent`.
+    void Wizard(std::int64_t hwndParent);
+    /// Transfers the current call to strURI@RegServerIP. Throws when there is no call.
+    void CallTransfer(const std::u16string& strURI, const std::u16string& strCookie);
+    /// Puts the current call on hold.
+    void CallHold();
+    /// Takes the current call off hold.
+    void CallunHold();
+
+    /// The provisioning document Init gives the client for these account values.
+    static std::u16string ProvisioningDocument(const std::u16string& userName, const std::u16string& password,
+                                               const std::u16string& serverIP);
+
+private:
+    void Event(rtc::EventType type, rtc::IRTCEvent& event) override;  // the dispatcher
+    void OnClientEvent(rtc::IRTCEvent& event);
+    void OnRegistrationStateChange();
+    void OnSessionStateChange(rtc::IRTCEvent& event);
+    void OnMediaEvent(rtc::IRTCEvent& event);
+    void ReportRegistration();
+    void GiveUpRegistration();
+    void IncomingSession(rtc::IRTCSessionStateChangeEvent& event);
+    void Disconnected();
+    void setClientWithEvents(std::shared_ptr<rtc::IRTCClient> client);
+
+    template <class Handler, class... Args>
+    void raise(Handler handler, Args&&... args) {
+        if (events_ != nullptr) (events_->*handler)(std::forward<Args>(args)...);
+    }
+
+    ClsRTCPlatform platform_;
+    ClsRTCEvents* events_;
+    std::unique_ptr<OneShotTimer> registrationWait_;
+
+    std::shared_ptr<rtc::IRTCClient> g_objRTCClientWithEvents;
+    std::shared_ptr<rtc::IRTCClientProvisioning> g_objProvisioning;
+    std::shared_ptr<rtc::IRTCProfile> g_objProfile;
+    std::shared_ptr<rtc::IRTCParticipant> g_objParticipant;
+    std::shared_ptr<rtc::IVideoWindow> g_objVideoReceive;
+    std::int32_t lHoldCookie = 0;
+    bool registrationAbandoned_ = false;  // gave up waiting; ignore its late events
+};
+
+}  // namespace pelex::sip_engine

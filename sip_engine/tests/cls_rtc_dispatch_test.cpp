@@ -1,0 +1,219 @@
+// Event dispatch: registration, session states and media.
+#include <chrono>
+
+#include "sip_engine/tests/engine_fixture.h"
+
+namespace pelex::sip_engine::testing {
+namespace {
+
+using rtc::RegistrationState;
+using rtc::SessionState;
+
+TEST_F(EngineTest, RegisteredShowsReadyAndRegOK2) {
+    started();
+    client->fireRegistration(RegistrationState::Registering);
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_EQ(events.raised, (Calls{"Status Line 1 is registering.",
+                                    "Status Line 1 is initialized and ready to make/receive calls.", "RegOK 2"}));
+    EXPECT_FALSE(timers.anyActive());
+}
+
+TEST_F(EngineTest, RejectedRaisesBothFailureTextsRejectedFirst) {
+    started();
+    client->fireRegistration(RegistrationState::Rejected);
+    EXPECT_EQ(events.raised, (Calls{"Status Number is rejected.", "RegFail Number is rejected.",
+                                    "Status Number is not registered.", "RegFail Number is not registered.",
+                                    "RegOK 3"}));
+}
+
+TEST_F(EngineTest, ErrorAndNotRegisteredAndUnregisteringReportNotRegistered) {
+    started();
+    for (auto state : {RegistrationState::Error, RegistrationState::NotRegistered, RegistrationState::Unregistering}) {
+        events.raised.clear();
+        client->fireRegistration(state);
+        EXPECT_EQ(events.raised, (Calls{"Status Number is not registered.", "RegFail Number is not registered.",
+                                        "RegOK " + std::to_string(static_cast<int>(state))}));
+    }
+}
+
+TEST_F(EngineTest, RegistrationReadsTheEnginesOwnProfile) {
+    started();
+    client->fireRegistration(RegistrationState::Registered);
+    // Once for the settled test, then once for each of the four outcome steps.
+    EXPECT_EQ(std::count(calls().begin(), calls().end(), "Profile.State"), 5);
+}
+
+TEST_F(EngineTest, RegistrationWaitIsEventDrivenAndBounded) {
+    started();
+    engine->RegistrationTimeout = std::chrono::seconds(20);
+    client->fireRegistration(RegistrationState::Registering);
+    client->fireRegistration(RegistrationState::Registering);
+    EXPECT_TRUE(timers.anyActive());
+    EXPECT_EQ(timers.lastDelay(), std::chrono::seconds(20));
+    EXPECT_EQ(events.raised, (Calls{"Status Line 1 is registering.", "Status Line 1 is registering."}));
+
+    calls().clear();
+    events.raised.clear();
+    timers.fireAll();
+    EXPECT_EQ(calls(), (Calls{"DisableProfile profile"}));
+    EXPECT_EQ(events.raised, (Calls{"Status Number is not registered.", "RegFail Number is not registered.",
+                                    "RegOK 5"}));
+    // The stopped profile's late events are not reported again...
+    events.raised.clear();
+    client->fireRegistration(RegistrationState::NotRegistered);
+    EXPECT_TRUE(events.raised.empty());
+    // ...until the owner registers again.
+    engine->ReregisterProfile();
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_EQ(events.raised.back(), "RegOK 2");
+}
+
+TEST_F(EngineTest, DefaultRegistrationWaitIsWithinTheSipTransactionLimit) {
+    EXPECT_LE(engine->RegistrationTimeout, std::chrono::seconds(32));
+    EXPECT_GT(engine->RegistrationTimeout, std::chrono::seconds(0));
+}
+
+TEST_F(EngineTest, RegistrationWithoutAProfileFailsBackToTheClient) {
+    client->script->failing = {"CreateProfile"};
+    engine->Init();
+    events.raised.clear();
+    EXPECT_THROW(client->fireRegistration(RegistrationState::Registered), std::exception);
+    EXPECT_TRUE(events.raised.empty());
+}
+
+TEST_F(EngineTest, RegistrationHandlerFailureEndsTheProcedure) {
+    started();
+    events.statusHook = [](const std::u16string&) { throw std::runtime_error("handler failed"); };
+    EXPECT_THROW(client->fireRegistration(RegistrationState::Rejected), std::runtime_error);
+    EXPECT_EQ(events.raised, (Calls{"Status Number is rejected."}));
+}
+
+TEST_F(EngineTest, OutgoingCallStates) {
+    started();
+    engine->URIher = u"1001@10.0.0.5";
+    engine->HerName = u"1001";
+    engine->Connect();
+    auto session = client->sessions[0];
+    events.raised.clear();
+    client->fireSessionState(session, SessionState::InProgress, u"Trying");
+    client->fireSessionState(session, SessionState::InProgress, u"Ringing");
+    client->fireSessionState(session, SessionState::Connected, u"OK");
+    EXPECT_EQ(events.raised,
+              (Calls{"SessionStateText Trying", "Status INPROGRESS", "Processing", "CallTerminate true",
+                     "CallConnect false", "SessionStateText Ringing", "Status INPROGRESS", "Processing",
+                     "CallTerminate true", "CallConnect false", "SessionStateText OK", "Status Line 1 CONNECTED",
+                     "Answered", "Connected", "SessionStateText "}));
+    events.raised.clear();
+    client->fireSessionState(session, SessionState::Hold);
+    client->fireSessionState(session, SessionState::Refer);
+    client->fireSessionState(session, SessionState::Idle);
+    client->fireSessionState(session, SessionState::Answering, u"x");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText ", "Status Line 1 ON HOLD", "SessionStateText ",
+                                    "Status Line 1 HAS BEEN TRANSFERED", "SessionStateText ", "Status 1001 IDLE",
+                                    "SessionStateText x", "Status Line 1 ANSWERING", "CallAnswer false"}));
+    EXPECT_EQ(calls().back(), "PlayRing 0 false");
+}
+
+TEST_F(EngineTest, DisconnectClearsTheCallAndRaisesItsEvents) {
+    started();
+    engine->URIher = u"1001@10.0.0.5";
+    engine->Connect();
+    events.raised.clear();
+    client->fireSessionState(client->sessions[0], SessionState::Disconnected, u"Call ended");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Call ended", "Status Line 1 DISCONNECTED", "CallDisconnect",
+                                    "CallAnswer false", "CallTerminate true", "CallConnect true"}));
+    EXPECT_EQ(engine->g_objSession, nullptr);
+    EXPECT_EQ(engine->g_objSessionCallControl, nullptr);
+}
+
+TEST_F(EngineTest, IncomingCallIsStoredAndAnnouncedWithTheUserPart) {
+    started();
+    auto session = client->fireIncoming(u"sip:1001@10.0.0.5:5080");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Incoming call", "CallTerminate true", "CallConnect false",
+                                    "CallAnswer true", "Status Line 1 INCOMING 1001", "IncomingCall 1001"}));
+    EXPECT_EQ(engine->g_objSession, session);
+    EXPECT_EQ(engine->userURI, u"1001");
+    EXPECT_NE(engine->g_objSessionCallControl, nullptr);
+}
+
+TEST_F(EngineTest, IncomingWhileConnectedIsIgnoredAndItsEndLeavesTheCallAlone) {
+    started();
+    auto first = client->fireIncoming(u"sip:1001@10.0.0.5");
+    engine->Answer();
+    client->fireSessionState(first, SessionState::Connected);
+    events.raised.clear();
+    auto second = client->fireIncoming(u"sip:1002@10.0.0.5");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Incoming call"}));
+    EXPECT_EQ(engine->g_objSession, first);
+    EXPECT_EQ(engine->userURI, u"1001");
+
+    events.raised.clear();
+    client->fireSessionState(second, SessionState::Disconnected, u"Call ended");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Call ended"}));
+    EXPECT_EQ(engine->g_objSession, first);
+    // The connected call can still be hung up.
+    calls().clear();
+    engine->Terminate();
+    EXPECT_EQ(calls(), (Calls{"Session.State", "Terminate 0"}));
+}
+
+TEST_F(EngineTest, IncomingReplacesACurrentCallThatIsNotConnected) {
+    started();
+    engine->URIher = u"1001@10.0.0.5";
+    engine->Connect();
+    auto incoming = client->fireIncoming(u"1003");
+    EXPECT_EQ(engine->g_objSession, incoming);
+    EXPECT_EQ(engine->userURI, u"1003");
+}
+
+TEST_F(EngineTest, AudioReceivedOnlyForStartedAudioReceive) {
+    started();
+    client->fireMedia(rtc::media::AudioReceive, rtc::MediaEventType::Started);
+    client->fireMedia(rtc::media::AudioSend, rtc::MediaEventType::Started);
+    client->fireMedia(rtc::media::AudioReceive, rtc::MediaEventType::Stopped);
+    client->fireMedia(rtc::media::AudioReceive, rtc::MediaEventType::Failed);
+    EXPECT_EQ(events.raised, (Calls{"AudioReceived"}));
+}
+
+TEST_F(EngineTest, VideoSendWindowIsPlacedInTheOwnersPictureAndHiddenOnStop) {
+    started();
+    auto window = std::make_shared<memory::MemoryVideoWindow>();
+    engine->g_objVideoSend = window;
+    engine->picVideoMe = 77;
+    client->fireMedia(rtc::media::VideoSend, rtc::MediaEventType::Started);
+    EXPECT_EQ(window->style, 0x44000000);
+    EXPECT_EQ(window->owner, 77);
+    EXPECT_EQ(std::tie(window->left, window->top, window->width, window->height), std::make_tuple(0, 0, 160, 120));
+    EXPECT_TRUE(window->visible);
+    // Any stopped media other than received video hides the sent-video window.
+    client->fireMedia(rtc::media::AudioReceive, rtc::MediaEventType::Stopped);
+    EXPECT_FALSE(window->visible);
+    EXPECT_EQ(window->owner, 0);
+}
+
+TEST_F(EngineTest, VideoReceiveWithoutAWindowIsSkippedQuietly) {
+    started();
+    EXPECT_NO_THROW(client->fireMedia(rtc::media::VideoReceive, rtc::MediaEventType::Started));
+    EXPECT_NO_THROW(client->fireMedia(rtc::media::VideoReceive, rtc::MediaEventType::Stopped));
+    EXPECT_TRUE(events.raised.empty());
+}
+
+TEST_F(EngineTest, OtherClientEventsLeaveTheClient) {
+    started();
+    client->fireClientEvent(rtc::ClientEventType::DeviceChange);
+    EXPECT_EQ(engine->g_objRTCClient, client);
+    EXPECT_TRUE(events.raised.empty());
+}
+
+TEST_F(EngineTest, SessionHandlerFailuresAreSkipped) {
+    started();
+    events.statusHook = [](const std::u16string&) { throw std::runtime_error("handler failed"); };
+    engine->URIher = u"1001@10.0.0.5";
+    engine->Connect();
+    EXPECT_NO_THROW(client->fireSessionState(client->sessions[0], SessionState::InProgress, u"Ringing"));
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText ", "SessionStateText Ringing", "Status INPROGRESS",
+                                    "Processing", "CallTerminate true", "CallConnect false"}));
+}
+
+}  // namespace
+}  // namespace pelex::sip_engine::testing
