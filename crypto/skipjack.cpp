@@ -26,19 +26,23 @@ constexpr std::array<std::uint8_t, 256> kF = {
     0x5E, 0x6C, 0xA9, 0x13, 0x57, 0x25, 0xB5, 0xE3, 0xBD, 0xA8, 0x3A, 0x01, 0x05, 0x59, 0x2A, 0x46,
 };
 
-// One block as four 16-bit words held in wider integers.
-struct Words {
-    std::uint32_t w1, w2, w3, w4;
+// A 16-bit word as its high and low byte, each held in a wider integer.
+// With the bytes apart every step of a round is a plain XOR, which the
+// compiler may regroup so that only the table look-ups stay on the chain
+// from one round to the next.
+struct Word {
+    std::uint32_t hi, lo;
 };
 
-Words load(const Block& b) noexcept {
-    return {std::uint32_t(b[0]) << 8 | b[1], std::uint32_t(b[2]) << 8 | b[3],
-            std::uint32_t(b[4]) << 8 | b[5], std::uint32_t(b[6]) << 8 | b[7]};
-}
+struct Words {
+    Word w1, w2, w3, w4;
+};
+
+Words load(const Block& b) noexcept { return {{b[0], b[1]}, {b[2], b[3]}, {b[4], b[5]}, {b[6], b[7]}}; }
 
 Block store(const Words& s) noexcept {
-    return {std::uint8_t(s.w1 >> 8), std::uint8_t(s.w1), std::uint8_t(s.w2 >> 8), std::uint8_t(s.w2),
-            std::uint8_t(s.w3 >> 8), std::uint8_t(s.w3), std::uint8_t(s.w4 >> 8), std::uint8_t(s.w4)};
+    return {std::uint8_t(s.w1.hi), std::uint8_t(s.w1.lo), std::uint8_t(s.w2.hi), std::uint8_t(s.w2.lo),
+            std::uint8_t(s.w3.hi), std::uint8_t(s.w3.lo), std::uint8_t(s.w4.hi), std::uint8_t(s.w4.lo)};
 }
 
 // The key bytes used by round k (0..31) are cv(4k .. 4k+3, mod 10).
@@ -49,28 +53,24 @@ constexpr int keyIndex = (4 * k + i) % 10;
 // other operand while the table look-up is still under way, so only the
 // four look-ups and one XOR each lie on the dependency chain.
 template <int k>
-[[gnu::always_inline]] inline std::uint32_t G(std::uint32_t w, const CipherKey::Bytes& cv) noexcept {
+[[gnu::always_inline]] inline Word G(Word w, const CipherKey::Bytes& cv) noexcept {
     const std::uint32_t c0 = cv[keyIndex<k, 0>], c1 = cv[keyIndex<k, 1>];
     const std::uint32_t c2 = cv[keyIndex<k, 2>], c3 = cv[keyIndex<k, 3>];
-    const std::uint32_t g1 = w >> 8, g2 = w & 0xFF;
-    const std::uint32_t a = kF[g2 ^ c0] ^ (g1 ^ c1);  // g3 ^ c1
-    const std::uint32_t b = kF[a] ^ (g2 ^ c2);        // g4 ^ c2
-    const std::uint32_t c = kF[b] ^ (a ^ (c1 ^ c3));  // g5 ^ c3
-    const std::uint32_t g6 = kF[c] ^ (b ^ c2);
-    return (c ^ c3) << 8 | g6;
+    const std::uint32_t a = kF[w.lo ^ c0] ^ (w.hi ^ c1);  // g3 ^ c1
+    const std::uint32_t b = kF[a] ^ (w.lo ^ c2);          // g4 ^ c2
+    const std::uint32_t c = kF[b] ^ (a ^ (c1 ^ c3));      // g5 ^ c3
+    return {c ^ c3, kF[c] ^ (b ^ c2)};                    // g5, g6
 }
 
 // The inverse of G for round k, folded the same way.
 template <int k>
-[[gnu::always_inline]] inline std::uint32_t Ginv(std::uint32_t w, const CipherKey::Bytes& cv) noexcept {
+[[gnu::always_inline]] inline Word Ginv(Word w, const CipherKey::Bytes& cv) noexcept {
     const std::uint32_t c0 = cv[keyIndex<k, 0>], c1 = cv[keyIndex<k, 1>];
     const std::uint32_t c2 = cv[keyIndex<k, 2>], c3 = cv[keyIndex<k, 3>];
-    const std::uint32_t g5 = w >> 8, g6 = w & 0xFF;
-    const std::uint32_t a = kF[g5 ^ c3] ^ (g6 ^ c2);  // g4 ^ c2
-    const std::uint32_t b = kF[a] ^ (g5 ^ c1);        // g3 ^ c1
-    const std::uint32_t c = kF[b] ^ (a ^ (c2 ^ c0));  // g2 ^ c0
-    const std::uint32_t g1 = kF[c] ^ (b ^ c1);
-    return g1 << 8 | (c ^ c0);
+    const std::uint32_t a = kF[w.hi ^ c3] ^ (w.lo ^ c2);  // g4 ^ c2
+    const std::uint32_t b = kF[a] ^ (w.hi ^ c1);          // g3 ^ c1
+    const std::uint32_t c = kF[b] ^ (a ^ (c2 ^ c0));      // g2 ^ c0
+    return {kF[c] ^ (b ^ c1), c ^ c0};                    // g1, g2
 }
 
 // Rounds 1-8 and 17-24 follow rule A, rounds 9-16 and 25-32 rule B.
@@ -82,11 +82,11 @@ template <int k, std::size_t N>
     constexpr std::uint32_t counter = k + 1;
     for (std::size_t n = 0; n < N; ++n) {
         const Words o = s[n];
-        const std::uint32_t g = G<k>(o.w1, cv);
+        const Word g = G<k>(o.w1, cv);
         if constexpr (ruleA<k>) {
-            s[n] = {g ^ (o.w4 ^ counter), g, o.w2, o.w3};
+            s[n] = {{g.hi ^ o.w4.hi, g.lo ^ (o.w4.lo ^ counter)}, g, o.w2, o.w3};
         } else {
-            s[n] = {o.w4, g, o.w1 ^ o.w2 ^ counter, o.w3};
+            s[n] = {o.w4, g, {o.w1.hi ^ o.w2.hi, o.w1.lo ^ o.w2.lo ^ counter}, o.w3};
         }
     }
 }
@@ -96,11 +96,11 @@ template <int k, std::size_t N>
     constexpr std::uint32_t counter = k + 1;
     for (std::size_t n = 0; n < N; ++n) {
         const Words o = s[n];
-        const std::uint32_t g = Ginv<k>(o.w2, cv);
+        const Word g = Ginv<k>(o.w2, cv);
         if constexpr (ruleA<k>) {
-            s[n] = {g, o.w3, o.w4, o.w1 ^ o.w2 ^ counter};
+            s[n] = {g, o.w3, o.w4, {o.w1.hi ^ o.w2.hi, o.w1.lo ^ o.w2.lo ^ counter}};
         } else {
-            s[n] = {g, g ^ (o.w3 ^ counter), o.w4, o.w1};
+            s[n] = {g, {g.hi ^ o.w3.hi, g.lo ^ (o.w3.lo ^ counter)}, o.w4, o.w1};
         }
     }
 }
