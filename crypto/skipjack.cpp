@@ -1,5 +1,8 @@
 #include "crypto/skipjack.h"
 
+#include "crypto/hex.h"
+
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 
@@ -77,6 +80,8 @@ template <int k>
 template <int k>
 constexpr bool ruleA = (k / 8) % 2 == 0;
 
+// Rule A: (w1, w2, w3, w4) becomes (G(w1) ^ w4 ^ counter, G(w1), w2, w3);
+// rule B: (w4, G(w1), w1 ^ w2 ^ counter, w3). Counter = k + 1.
 template <int k, std::size_t N>
 [[gnu::always_inline]] inline void encryptRound(Words (&s)[N], const CipherKey::Bytes& cv) noexcept {
     constexpr std::uint32_t counter = k + 1;
@@ -91,6 +96,7 @@ template <int k, std::size_t N>
     }
 }
 
+// Undoes round k of encryptRound; G's inverse recovers w1 from the new w2.
 template <int k, std::size_t N>
 [[gnu::always_inline]] inline void decryptRound(Words (&s)[N], const CipherKey::Bytes& cv) noexcept {
     constexpr std::uint32_t counter = k + 1;
@@ -144,12 +150,8 @@ void processBlocks(std::span<Block> blocks, const CipherKey::Bytes& cv) noexcept
 
 constexpr std::size_t kLanes = 4;
 
-int digitValue(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return 0;
-}
+// A key-text character counts with its hex digit value, anything else as 0.
+int digitValue(char c) noexcept { return std::max(hexDigitValue(c), 0); }
 
 }  // namespace
 

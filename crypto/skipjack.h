@@ -46,8 +46,9 @@ private:
     Bytes bytes_{};
 };
 
-/// Skipjack under one key. Cheap to make and to copy; const use is
-/// thread-safe.
+/// Skipjack under one key. It holds just the ten key bytes: each round's
+/// choice of key bytes is fixed, so there is nothing further to expand and
+/// the object is cheap to make and to copy. Const use is thread-safe.
 class Skipjack {
 public:
     explicit Skipjack(const CipherKey& key) noexcept : key_(key.bytes()) {}
