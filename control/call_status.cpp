@@ -1,0 +1,88 @@
+// Call status: the engine's events on the display, the call timer and the
+// two alert sounds.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "account_protocol/failure_policy.h"
+#include "control/image_button.h"
+#include "control/pelex_msn.h"
+#include "control/text_forms.h"
+#include "control/wave_sounds.h"
+
+namespace pelex::control {
+
+using account_protocol::skipOnFailure;
+
+void Pelex_MSN::RTC1_Status(const std::u16string& strStatus) {
+    lblDisplay_->setText(QString::fromStdU16String(strStatus));
+    if (strStatus == kIdleText) setExtent();
+}
+
+// The number is shown after every registration outcome.
+void Pelex_MSN::RTC1_RegOK(std::int16_t) {
+    lblNumber_->setText(txtusrname_->text());
+    setExtent();
+}
+
+void Pelex_MSN::RTC1_RegFail(const std::u16string& status) {
+    imgLogin_->show();
+    lblSignIn_->hide();
+    message(status, u"PelexMSN");
+}
+
+void Pelex_MSN::RTC1_SessionStateText(const std::u16string& stateText) {
+    lblCallStatus_->setText(QString::fromStdU16String(stateText));
+}
+
+void Pelex_MSN::RTC1_Processing() { tmrProcessing_->start(); }
+
+void Pelex_MSN::RTC1_Ringing() { tmrRingRing_->start(); }
+
+void Pelex_MSN::RTC1_Answered() { tmrProcessing_->stop(); }
+
+void Pelex_MSN::RTC1_Connected() {
+    lbltimer_->setText(QString::fromStdU16String(callTimeText(callTime_)));
+    lbltimer_->show();
+    CorvoTimer_->start();
+}
+
+void Pelex_MSN::RTC1_CallDisconnect() {
+    lblDisplay_->setText(QString::fromStdU16String(kIdleText));
+    tmrRingRing_->stop();
+    lbltimer_->hide();
+    callTime_ = 0;
+    CorvoTimer_->stop();
+    tmrProcessing_->stop();
+}
+
+void Pelex_MSN::RTC1_SignOut() {
+    picLoginForm_->show();
+    picLoginForm_->raise();
+    lblNumber_->clear();
+}
+
+void Pelex_MSN::tmrRingRing_Timer() { services_.audio->playAsync(waveResource(kRingSound)); }
+
+// Ring-back only while the called party is alerted.
+void Pelex_MSN::tmrProcessing_Timer() {
+    if (lblCallStatus_->text() == QStringLiteral("Ringing")) services_.audio->playAsync(waveResource(kRingBackSound));
+}
+
+// One second of call time. The very first tick in the life of the control
+// starts the count at zero instead of advancing it.
+void Pelex_MSN::CorvoTimer_Timer() {
+    skipOnFailure([&] {
+        if (callTimeStarted_) {
+            ++callTime_;
+        } else {
+            callTime_ = 0;
+            callTimeStarted_ = true;
+        }
+    });
+    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Key(12); });  // flash tone
+    skipOnFailure([&] { lbltimer_->setText(QString::fromStdU16String(callTimeText(callTime_))); });
+}
+
+}  // namespace pelex::control

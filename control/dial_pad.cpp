@@ -1,0 +1,126 @@
+// Dial pad and call buttons: the keypad, the keyboard rules of the number
+// box, the call and hang-up buttons, the two links to the service's web
+// site and the pressed pictures of the image buttons.
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "account_protocol/failure_policy.h"
+#include "control/image_button.h"
+#include "control/layout.h"
+#include "control/pelex_msn.h"
+
+namespace pelex::control {
+
+using account_protocol::skipOnFailure;
+
+namespace {
+
+constexpr int kCtrlC = 3, kBackspace = 8, kEnter = 13, kCtrlV = 22;
+
+// The character code a key stands for in the number box, as a text box
+// receives it: letters with Control give 1-26, Enter 13, Backspace 8.
+// Keys that type no character (arrows, Delete, Tab, lone modifiers) give -1.
+int keyAscii(const QKeyEvent& e) {
+    const int key = e.key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return kEnter;
+    if (key == Qt::Key_Backspace) return kBackspace;
+    if (key == Qt::Key_Escape) return 27;
+    if ((e.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
+    const QString text = e.text();
+    if (text.size() == 1 && text[0].unicode() >= 32 && text[0].unicode() != 127) return text[0].unicode();
+    return -1;
+}
+
+}  // namespace
+
+void Pelex_MSN::connectDialPad() {
+    for (int i = 0; i < 12; ++i)
+        connect(ImgNumber_[i], &QAbstractButton::clicked, this, [this, i] { ImgNumber_Click(i); });
+    connect(imgCall_, &QAbstractButton::clicked, this, &Pelex_MSN::imgCall_Click);
+    connect(imgDiscon_, &QAbstractButton::clicked, this, &Pelex_MSN::imgDiscon_Click);
+    connect(imgOption_, &QAbstractButton::clicked, this, &Pelex_MSN::imgOption_Click);
+    connect(imgLogin_, &QAbstractButton::clicked, this, &Pelex_MSN::imgLogin_Click);
+    connect(imgHyperlink_, &QAbstractButton::clicked, this, &Pelex_MSN::imgHyperlink_Click);
+    connect(lblregister_, &QAbstractButton::clicked, this, &Pelex_MSN::lblregister_Click);
+
+    // Pressed pictures: the sign-in button shows its pressed picture while
+    // held; the call and hang-up buttons lose any picture when released.
+    connect(imgLogin_, &QAbstractButton::pressed, this, [this] { imgLogin_->setPicture(picbtn1_->pixmap()); });
+    connect(imgLogin_, &QAbstractButton::released, this, [this] { imgLogin_->setPicture(picLogin0_->pixmap()); });
+    connect(imgCall_, &QAbstractButton::released, this, [this] { imgCall_->setPicture({}); });
+    connect(imgDiscon_, &QAbstractButton::released, this, [this] { imgDiscon_->setPicture({}); });
+}
+
+// Keypad key: append its character, send its tone, select the number.
+// Any failure is ignored and the next step runs.
+void Pelex_MSN::ImgNumber_Click(int index) {
+    skipOnFailure([&] { lblcall_->setText(lblcall_->text() + QChar(layout::keypadCharacter(index))); });
+    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Key(static_cast<std::int16_t>(index)); });
+    skipOnFailure([&] {
+        lblcall_->setSelection(0, int(lblcall_->text().size()));
+        lblcall_->setFocus();
+    });
+}
+
+// Returns true when the key is refused (it never reaches the box).
+bool Pelex_MSN::lblcall_KeyPress(QKeyEvent* event) {
+    const int ascii = keyAscii(*event);
+    if (ascii < 0) return false;  // not a typing key: the box handles it
+    if ((event->modifiers() & Qt::ControlModifier) && (ascii == kCtrlC || ascii == kCtrlV)) return false;
+    if (ascii >= '0' && ascii <= '9') {
+        const int digit = ascii - '0';
+        ImgNumber_[digit]->setPicture(picBtn_[digit]->pixmap());
+        if (rtc_.engine) skipOnFailure([&] { rtc_.engine->Key(static_cast<std::int16_t>(digit)); });
+        return false;
+    }
+    if (ascii == '+' || ascii == kBackspace) return false;
+    if (ascii == kEnter) {
+        imgCall_Click();
+        imgCall_->setPicture(picBtn_[12]->pixmap());
+        return false;
+    }
+    return true;
+}
+
+// Any key released clears the pressed pictures of the keypad and the call button.
+void Pelex_MSN::lblcall_KeyUp() {
+    for (auto* key : ImgNumber_) key->setPicture({});
+    imgCall_->setPicture({});
+}
+
+// Call button: answer an offered call, dial from idle, refuse otherwise.
+void Pelex_MSN::imgCall_Click() {
+    const QString caption = lblDisplay_->text();
+    if (caption.left(15) == QStringLiteral("Line 1 INCOMING")) {
+        if (rtc_.engine) rtc_.engine->Answer();
+        callTime_ = 0;
+        tmrRingRing_->stop();
+    } else if (caption == QString::fromStdU16String(kIdleText)) {
+        if (!rtc_.engine) newRTC1();
+        CallEngine& e = *rtc_.engine;
+        e.setHerName(e.regUserName() + u"1");
+        e.setURIher(lblcall_->text().toStdU16String() + u"@" + e.regServerIP());
+        e.Connect();
+    } else {
+        message(u"Please disconnect the line before you make another call.", u"Calls");
+    }
+}
+
+// Hang-up button. Any failure is ignored and the next step runs.
+void Pelex_MSN::imgDiscon_Click() {
+    skipOnFailure([&] { tmrRingRing_->stop(); });
+    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
+    skipOnFailure([&] { RTC1_CallDisconnect(); });
+    callTime_ = 0;
+    CorvoTimer_->stop();
+    tmrProcessing_->stop();
+}
+
+void Pelex_MSN::imgHyperlink_Click() { services_.urlOpener->open(services_.endpoints.homePage()); }
+
+void Pelex_MSN::lblregister_Click() { services_.urlOpener->open(services_.endpoints.signUpPage()); }
+
+}  // namespace pelex::control

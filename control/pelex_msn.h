@@ -1,0 +1,189 @@
+#pragma once
+// Pelex_MSN: the soft-phone control. A telephone drawn on the widget with a
+// small display, a sign-in panel, a twelve-key keypad and call, hang-up and
+// sign-out buttons. It owns the account-server protocol object `cvp` with
+// its socket `TCP1`, and at most one SIP call engine `RTC1`.
+//
+// The handlers are grouped by flow, one file each:
+//   pelex_msn.cpp      start-up, children, panels, extent, engine ownership
+//   sign_in.cpp        sign-in, socket handlers, login code, sign-out, hide
+//   saved_settings.cpp profile and options in the settings store
+//   dial_pad.cpp       keypad, number box keys, call and hang-up, links
+//   call_status.cpp    engine events, display texts, timers and sounds
+//
+// Every child carries the object name of its role (`imgLogin`, `txtusrname`,
+// `ImgNumber_0` ... `ImgNumber_11`, `picBtn_12`) and, where a user can operate
+// or read it, an accessible name in words.
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "account_protocol/corvo_protocol.h"
+#include "account_protocol/receive_loop.h"
+#include "control/call_engine.h"
+#include "control/control_services.h"
+
+class QCheckBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QTimer;
+
+namespace pelex::control {
+
+class ImageButton;
+
+/// The display text of a registered, idle line.
+inline constexpr char16_t kIdleText[] = u"Line 1 is initialized and ready to make/receive calls.";
+
+class Pelex_MSN : public QWidget {
+    Q_OBJECT
+public:
+    /// Runs the start-up: protocol object, extent, saved options and
+    /// profile, sign-in button picture, version label. Opens no connection
+    /// and creates no engine.
+    explicit Pelex_MSN(ControlServices services, QWidget* parent = nullptr);
+    ~Pelex_MSN() override;
+
+    // The six automation methods; each runs what the user's action runs.
+    void imgCall_Click();
+    void imgDiscon_Click();
+    void imgLogin_Click();
+    void imgOption_Click();
+    void newRTC1();
+    void UserControl_Terminate();
+
+    // Timer ticks (the timers call them; tests may call them directly).
+    void tmrRingRing_Timer();
+    void tmrProcessing_Timer();
+    void CorvoTimer_Timer();
+    void tmrSignIn_Timer();
+
+    /// The SIP account taken from the last login code.
+    struct SipAccount {
+        std::u16string userName, password, serverIP, port;
+    };
+    const SipAccount& sipAccount() const { return sip_; }
+    /// Elapsed seconds of the current call.
+    std::int64_t callTime() const { return callTime_; }
+    bool callTimeStarted() const { return callTimeStarted_; }
+    /// The current engine, or nullptr when `RTC1` is empty.
+    CallEngine* engine() const { return rtc_.engine.get(); }
+    account_protocol::CorvoProtocol& protocol() { return cvp_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    class EngineRelay;
+    class SocketRelay;
+    class ProtocolRelay;
+
+    // Start-up and ownership (pelex_msn.cpp).
+    void buildChildren();
+    void setExtent();
+    int px(int twips) const;
+    void retireEngine();
+    void message(const std::u16string& text, const std::u16string& title);
+
+    // Sign-in flow (sign_in.cpp).
+    void TCP1_Connect();
+    void TCP1_DataArrival();
+    void TCP1_Close();
+    void TCP1_Error(const QString& description);
+    void cvp_LoginCode(const QString& text);
+    void cvp_InvalidLogin();
+    void restoreSignIn();
+    void failSignIn(const QString& text);
+
+    // Saved profile and options (saved_settings.cpp).
+    void loadSavedSettings();
+    void SaveLoginSettings();
+    void SaveProfile();
+    void LoadProfile();
+    void SaveOptions();
+    void LoadOptions();
+    void chkAutoLogin_Click();
+
+    // Dial pad and call buttons (dial_pad.cpp).
+    void connectDialPad();
+    void ImgNumber_Click(int index);
+    bool lblcall_KeyPress(QKeyEvent* event);
+    void lblcall_KeyUp();
+    void imgHyperlink_Click();
+    void lblregister_Click();
+
+    // Call status (call_status.cpp).
+    void RTC1_Status(const std::u16string& strStatus);
+    void RTC1_RegOK(std::int16_t state);
+    void RTC1_RegFail(const std::u16string& status);
+    void RTC1_SessionStateText(const std::u16string& stateText);
+    void RTC1_Processing();
+    void RTC1_Ringing();
+    void RTC1_Answered();
+    void RTC1_Connected();
+    void RTC1_CallDisconnect();
+    void RTC1_SignOut();
+
+    ControlServices services_;
+    std::unique_ptr<ProtocolRelay> protocolRelay_;
+    std::unique_ptr<SocketRelay> socketRelay_;
+    account_protocol::CorvoProtocol cvp_;
+    account_protocol::ReceiveLoop receiveLoop_;
+
+    struct EngineSlot {
+        std::unique_ptr<EngineRelay> relay;  // outlives the engine it serves
+        std::unique_ptr<CallEngine> engine;
+    };
+    EngineSlot rtc_;
+    std::vector<EngineSlot> retired_;  // released engines, destroyed once the event loop is back
+
+    SipAccount sip_;
+    std::int64_t callTime_ = 0;
+    bool callTimeStarted_ = false;
+    std::u16string strALogin_;
+    std::u16string strSProfile_;
+    bool signingIn_ = false;
+    bool destroying_ = false;
+    QPixmap skin_;
+
+    // Children (owned by Qt through their parents).
+    QLabel* picLoginForm_ = nullptr;
+    QLabel* picMainForm_ = nullptr;
+    QLineEdit* txtusrname_ = nullptr;
+    QLineEdit* txtPassword_ = nullptr;
+    QCheckBox* chkSaveProfile_ = nullptr;
+    QCheckBox* chkAutoLogin_ = nullptr;
+    ImageButton* imgLogin_ = nullptr;
+    QLabel* lblSignIn_ = nullptr;
+    ImageButton* lblregister_ = nullptr;
+    QLineEdit* lblcall_ = nullptr;
+    QLabel* lblDisplay_ = nullptr;
+    QLabel* lblCallStatus_ = nullptr;
+    QLabel* lbltimer_ = nullptr;
+    QLabel* lblNumber_ = nullptr;
+    QLabel* lblVersion_ = nullptr;
+    ImageButton* imgHyperlink_ = nullptr;
+    std::array<ImageButton*, 12> ImgNumber_{};
+    ImageButton* imgCall_ = nullptr;
+    ImageButton* imgOption_ = nullptr;
+    ImageButton* imgDiscon_ = nullptr;
+    QWidget* lblBlock_ = nullptr;
+    QLabel* picLogin0_ = nullptr;          // normal sign-in button picture
+    QLabel* picbtn1_ = nullptr;            // pressed sign-in button picture
+    std::array<QLabel*, 13> picBtn_{};     // pressed pictures: keys 0-11, call button 12
+    QTimer* tmrRingRing_ = nullptr;
+    QTimer* tmrProcessing_ = nullptr;
+    QTimer* CorvoTimer_ = nullptr;
+    QTimer* tmrSignIn_ = nullptr;
+};
+
+}  // namespace pelex::control

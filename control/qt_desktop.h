@@ -1,0 +1,52 @@
+#pragma once
+// The production seams to the desktop: real message boxes, sound, browser
+// and clock.
+
+#include <QObject>
+
+#include <memory>
+
+#include "platform/audio_output.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/url_opener.h"
+
+class QAudioSink;
+class QBuffer;
+
+namespace pelex::control {
+
+/// A modal QMessageBox with an OK button; an empty title reads "PelexMSN".
+class QtMessageBox : public platform::MessageBox {
+public:
+    void show(const std::u16string& text, const std::u16string& title, platform::MessageIcon icon) override;
+};
+
+/// Plays PCM waves through the system's default audio output (Qt
+/// Multimedia). Without an output device, or for a format the device cannot
+/// take, it stays silent.
+class QtAudioOutput : public QObject, public platform::AudioOutput {
+public:
+    QtAudioOutput();
+    ~QtAudioOutput() override;
+    void playAsync(std::span<const std::byte> wave) override;
+
+private:
+    void stop();
+    std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<QBuffer> buffer_;
+};
+
+/// Opens addresses with QDesktopServices (the user's default browser).
+class DesktopUrlOpener : public platform::UrlOpener {
+public:
+    void open(const std::u16string& url) override;
+};
+
+/// The local time of the machine.
+class SystemClock : public platform::Clock {
+public:
+    platform::LocalDateTime now() const override;
+};
+
+}  // namespace pelex::control

@@ -1,0 +1,157 @@
+// Sign-in flow: the sign-in button, the account-server socket's handlers,
+// the server's two answers, the engine factory, sign-out, hide and terminate.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <exception>
+
+#include "account_protocol/failure_policy.h"
+#include "codepage/codepage.h"
+#include "control/image_button.h"
+#include "control/pelex_msn.h"
+#include "control/relays.h"
+#include "control/text_forms.h"
+#include "crypto/credential_text.h"
+
+namespace pelex::control {
+
+using account_protocol::endQuietlyOnFailure;
+using account_protocol::skipOnFailure;
+
+namespace {
+constexpr char16_t kTitle[] = u"VozeDezor";
+}
+
+// Sign-in button. Any failure is ignored and the next step runs.
+void Pelex_MSN::imgLogin_Click() {
+    skipOnFailure([&] { retireEngine(); });
+    skipOnFailure([&] { services_.socket->Close(); });
+    lblSignIn_->show();
+    imgLogin_->hide();
+    // The wait for the server is bounded; set up before connecting, since a
+    // socket may report its outcome at once.
+    signingIn_ = true;
+    tmrSignIn_->start();
+    skipOnFailure([&] {
+        const auto& e = services_.endpoints;
+        services_.socket->Connect(QString::fromStdU16String(e.accountHost),
+                                  static_cast<std::uint16_t>(QString::fromStdU16String(e.accountPort).toUInt()));
+    });
+}
+
+// The connection is up: hand it to the protocol object, which sends the
+// sign-in request under a key text of this moment.
+void Pelex_MSN::TCP1_Connect() {
+    try {
+        account_protocol::handOverConnection(*services_.socket, cvp_, txtusrname_->text(), txtPassword_->text(),
+                                             QString::fromStdU16String(decodeKeyText(services_.clock->now())));
+    } catch (const std::exception& e) {
+        failSignIn(QStringLiteral("The sign-in request could not be sent: %1").arg(QString::fromLocal8Bit(e.what())));
+    }
+}
+
+void Pelex_MSN::TCP1_DataArrival() {
+    if (receiveLoop_.onDataArrival(*services_.socket, cvp_) == account_protocol::ArrivalOutcome::Overflow)
+        failSignIn(QStringLiteral("The account server sent a reply that is too long. Please try again."));
+}
+
+void Pelex_MSN::TCP1_Close() {
+    if (signingIn_)
+        failSignIn(QStringLiteral("The account server closed the connection before the sign-in ended. "
+                                  "Please try again."));
+}
+
+void Pelex_MSN::TCP1_Error(const QString& description) {
+    if (signingIn_)
+        failSignIn(QStringLiteral("Could not sign in: the account server cannot be reached (%1).").arg(description));
+}
+
+void Pelex_MSN::tmrSignIn_Timer() {
+    if (signingIn_) failSignIn(QStringLiteral("The account server did not answer. Please try again."));
+}
+
+// The sign-in has ended one way or another: the button is back.
+void Pelex_MSN::restoreSignIn() {
+    signingIn_ = false;
+    tmrSignIn_->stop();
+    imgLogin_->show();
+    lblSignIn_->hide();
+}
+
+void Pelex_MSN::failSignIn(const QString& text) {
+    skipOnFailure([&] { services_.socket->Close(); });
+    restoreSignIn();
+    message(text.toStdU16String(), kTitle);
+}
+
+// The account server's login code: "enciphered SIP password,server,port".
+void Pelex_MSN::cvp_LoginCode(const QString& text) {
+    const auto fields = parseLoginCode(text.toStdU16String());
+    if (!fields) {
+        // Empty, or too short to hold the SIP account: the login failed.
+        skipOnFailure([&] { services_.socket->Close(); });
+        restoreSignIn();
+        message(u"Login Fail.", kTitle);
+        return;
+    }
+    signingIn_ = false;
+    tmrSignIn_->stop();
+    try {
+        sip_.userName = trimSpaces(txtusrname_->text().toStdU16String());
+        sip_.password = trimSpaces(codepage::fromAnsi(crypto::DecryptText(
+            codepage::toAnsi(fields->encipheredPassword), codepage::toAnsi(cvp_.DecodeKey.toStdU16String()))));
+        sip_.serverIP = fields->serverIP;
+        sip_.port = fields->port;
+        newRTC1();
+    } catch (const std::exception& e) {
+        failSignIn(QStringLiteral("Signing in failed: %1").arg(QString::fromLocal8Bit(e.what())));
+        return;
+    }
+    picLoginForm_->hide();
+    lblcall_->clear();
+    skipOnFailure([&] { SaveLoginSettings(); });
+    lblBlock_->hide();
+    restoreSignIn();
+    skipOnFailure([&] { services_.socket->Close(); });
+}
+
+// The server refused the sign-in (wrong credentials or an expired account);
+// the protocol object has told the user already.
+void Pelex_MSN::cvp_InvalidLogin() { restoreSignIn(); }
+
+// Makes sure that RTC1 holds a started engine; an existing engine keeps its
+// settings.
+void Pelex_MSN::newRTC1() {
+    if (rtc_.engine) return;
+    EngineSlot slot;
+    slot.relay = std::make_unique<EngineRelay>(*this);
+    slot.engine = services_.engineFactory(*slot.relay);
+    rtc_ = std::move(slot);
+    CallEngine& e = *rtc_.engine;
+    e.setLineNumber(u"Line 1");
+    e.setRegServerIP(sip_.serverIP);
+    e.setRegPassword(sip_.password);
+    e.setRegUserName(sip_.userName);
+    e.setRegSIPPort(sip_.port);
+    e.Init(false);
+}
+
+// Sign-out button: the first failure (no engine, a released client) ends it.
+void Pelex_MSN::imgOption_Click() {
+    endQuietlyOnFailure([&] {
+        if (!rtc_.engine) return;
+        rtc_.engine->Terminate();
+        rtc_.engine->ShutDown();
+    });
+}
+
+// The control is destroyed or hidden: end the call and sign out, each step
+// on its own.
+void Pelex_MSN::UserControl_Terminate() {
+    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
+    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->ShutDown(); });
+}
+
+}  // namespace pelex::control

@@ -1,0 +1,26 @@
+#pragma once
+// The control's pictures, drawn with QPainter from the layout table: the
+// phone itself, the two panel backgrounds, the sign-in button and the
+// pressed pictures of the keys and the call button. `scale` is pixels per
+// twip; every picture is drawn at the size it is shown.
+
+#include <QPixmap>
+#include <QSize>
+
+namespace pelex::control::skin {
+
+/// The phone's body with its logo plate, display window, keypad and the
+/// call, sign-out and hang-up buttons.
+QPixmap phone(double scale);
+/// The sign-in panel's background.
+QPixmap loginPanel(QSize size);
+/// The display panel's background (a small LCD).
+QPixmap displayPanel(QSize size);
+/// The sign-in button, normal or pressed.
+QPixmap signInButton(QSize size, bool pressed);
+/// Keypad key `index` (0-11) held down.
+QPixmap keyPressed(int index, QSize size);
+/// The call button held down.
+QPixmap callPressed(QSize size);
+
+}  // namespace pelex::control::skin
