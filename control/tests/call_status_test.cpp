@@ -1,0 +1,151 @@
+// Call status: every engine event on the display, the timers, the call
+// timer's texts and the two alert sounds.
+
+#include "control/tests/control_harness.h"
+#include "control/wave_sounds.h"
+
+namespace pelex::control::testing {
+namespace {
+
+class CallStatusTest : public ControlTest {
+protected:
+    void SetUp() override {
+        start();
+        signIn();
+        deliverLoginCode("sippw", ",127.0.0.1,5060");
+    }
+    CallEngineEvents& events() { return engine().events; }
+    std::vector<std::byte> sound(int id) {
+        const auto w = waveResource(id);
+        return {w.begin(), w.end()};
+    }
+};
+
+TEST_F(CallStatusTest, RegistrationTextsThenIdleAndTheAccountNumber) {
+    events().Status(u"Line 1 is registering.");
+    EXPECT_EQ(text("lblDisplay"), "Line 1 is registering.");
+    events().Status(u"Line 1 is initialized and ready to make/receive calls.");
+    EXPECT_EQ(text("lblDisplay"), "Line 1 is initialized and ready to make/receive calls.");
+    EXPECT_TRUE(text("lblNumber").isEmpty());
+    events().RegOK(2);
+    EXPECT_EQ(text("lblNumber"), "1000");
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(CallStatusTest, FailedRegistrationShowsEachTextInABoxAndTheNumberAllTheSame) {
+    events().Status(u"Number is rejected.");
+    events().RegFail(u"Number is rejected.");
+    events().Status(u"Number is not registered.");
+    events().RegFail(u"Number is not registered.");
+    events().RegOK(3);
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_EQ(boxes->shown[0].text, u"Number is rejected.");
+    EXPECT_EQ(boxes->shown[1].text, u"Number is not registered.");
+    EXPECT_EQ(boxes->shown[0].title, u"PelexMSN");
+    EXPECT_EQ(text("lblDisplay"), "Number is not registered.");
+    EXPECT_EQ(text("lblNumber"), "1000");
+    EXPECT_TRUE(child("imgLogin")->isVisibleTo(child("picLoginForm")));
+    EXPECT_FALSE(shown("picLoginForm"));  // stays hidden until a sign-out
+}
+
+TEST_F(CallStatusTest, OutgoingCallRingBackTimerAndDisconnect) {
+    events().SessionStateText(u"");
+    events().Status(u"INPROGRESS");
+    events().Processing();
+    EXPECT_TRUE(timer("tmrProcessing")->isActive());
+    control->tmrProcessing_Timer();
+    EXPECT_TRUE(audio->played.empty());  // not alerted yet
+    events().SessionStateText(u"Ringing");
+    EXPECT_EQ(text("lblCallStatus"), "Ringing");
+    control->tmrProcessing_Timer();
+    control->tmrProcessing_Timer();
+    ASSERT_EQ(audio->played.size(), 2u);
+    EXPECT_EQ(audio->played[0], sound(kRingBackSound));
+
+    events().Status(u"Line 1 CONNECTED");
+    events().Answered();
+    EXPECT_FALSE(timer("tmrProcessing")->isActive());
+    events().Connected();
+    events().SessionStateText(u"");
+    EXPECT_TRUE(shown("lbltimer"));
+    EXPECT_EQ(text("lbltimer"), "00:00:00");
+    EXPECT_TRUE(timer("CorvoTimer")->isActive());
+
+    events().Status(u"Line 1 DISCONNECTED");
+    events().CallDisconnect();
+    EXPECT_EQ(text("lblDisplay"), "Line 1 is initialized and ready to make/receive calls.");
+    EXPECT_FALSE(shown("lbltimer"));
+    for (const char* name : {"tmrRingRing", "tmrProcessing", "CorvoTimer"}) EXPECT_FALSE(timer(name)->isActive());
+}
+
+TEST_F(CallStatusTest, RingBackOnlyForExactlyRinging) {
+    for (const char16_t* t : {u"ringing", u"Ringing ", u"Session Progress", u""}) {
+        events().SessionStateText(t);
+        control->tmrProcessing_Timer();
+    }
+    EXPECT_TRUE(audio->played.empty());
+}
+
+TEST_F(CallStatusTest, IncomingRingPlaysTheRingSoundUntilAnswered) {
+    events().Status(u"Line 1 INCOMING 1001");
+    events().Ringing();
+    EXPECT_TRUE(timer("tmrRingRing")->isActive());
+    control->tmrRingRing_Timer();
+    ASSERT_EQ(audio->played.size(), 1u);
+    EXPECT_EQ(audio->played[0], sound(kRingSound));
+    events().CallDisconnect();
+    EXPECT_FALSE(timer("tmrRingRing")->isActive());
+}
+
+TEST_F(CallStatusTest, FirstCallOfTheControlZeroesOnItsFirstTickLaterCallsCountAtOnce) {
+    events().Connected();
+    EXPECT_FALSE(control->callTimeStarted());
+    control->CorvoTimer_Timer();
+    EXPECT_EQ(text("lbltimer"), "00:00:00");
+    EXPECT_TRUE(control->callTimeStarted());
+    control->CorvoTimer_Timer();
+    EXPECT_EQ(text("lbltimer"), "00:00:01");
+    events().CallDisconnect();
+
+    events().Connected();
+    EXPECT_EQ(text("lbltimer"), "00:00:00");
+    control->CorvoTimer_Timer();
+    EXPECT_EQ(text("lbltimer"), "00:00:01");
+}
+
+TEST_F(CallStatusTest, EveryTickSendsTheFlashToneAndAnHourTwoMinutesFiveSecondsReads010205) {
+    events().Connected();
+    engine().calls.clear();
+    control->CorvoTimer_Timer();  // the first tick of the control's life zeroes
+    for (int i = 0; i < 3725; ++i) control->CorvoTimer_Timer();
+    EXPECT_EQ(text("lbltimer"), "01:02:05");
+    EXPECT_EQ(control->callTime(), 3725);
+    const auto keys = engine().keys();
+    EXPECT_EQ(keys.size(), 3726u);
+    EXPECT_TRUE(std::all_of(keys.begin(), keys.end(), [](int k) { return k == 12; }));
+}
+
+TEST_F(CallStatusTest, TickWithoutAnEngineStillUpdatesTheTimer) {
+    button("imgLogin")->click();  // releases the engine
+    control->CorvoTimer_Timer();
+    control->CorvoTimer_Timer();
+    EXPECT_EQ(text("lbltimer"), "00:00:01");
+}
+
+TEST_F(CallStatusTest, IdleStatusKeepsTheControlsExtent) {
+    control->setFixedSize(10, 10);
+    events().Status(u"Line 1 is initialized and ready to make/receive calls.");
+    const double perTwip = control->logicalDpiX() / 1440.0;
+    EXPECT_EQ(control->size(), QSize(qRound(3150 * perTwip), qRound(5566 * perTwip)));
+}
+
+TEST_F(CallStatusTest, EventsOfAReleasedEngineNoLongerReachTheDisplay) {
+    ScriptedEngine& old = engine();
+    events().Status(u"Line 1 is initialized and ready to make/receive calls.");
+    button("imgLogin")->click();
+    old.events.Status(u"Line 1 CONNECTED");  // the released engine, before it is destroyed
+    EXPECT_EQ(text("lblDisplay"), "Line 1 is initialized and ready to make/receive calls.");
+}
+
+}  // namespace
+}  // namespace pelex::control::testing
