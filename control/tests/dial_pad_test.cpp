@@ -146,8 +146,9 @@ TEST_F(DialPadTest, HangUpEndsTheCallAndShowsTheIdleTextAtOnce) {
     engine().events.Processing();
     engine().events.Connected();
     control->CorvoTimer_Timer();
+    engine().calls.clear();
     button("imgDiscon")->click();
-    EXPECT_EQ(engine().calls.front(), "Terminate");
+    EXPECT_EQ(engine().calls, (std::vector<std::string>{"Terminate"}));
     EXPECT_EQ(text("lblDisplay"), "Line 1 is initialized and ready to make/receive calls.");
     EXPECT_FALSE(shown("lbltimer"));
     EXPECT_EQ(control->callTime(), 0);
