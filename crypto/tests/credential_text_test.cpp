@@ -68,6 +68,13 @@ TEST(EncryptText, NoChainingBetweenBlocks) {
     EXPECT_EQ(out.substr(0, 16), out.substr(16));
 }
 
+TEST(DecryptText, PublishedVectorStopsAtItsZeroByte) {
+    // The published ciphertext under its key deciphers to 33 22 11 00 DD CC
+    // BB AA; the zero byte ends the block's text after three bytes.
+    EXPECT_EQ(DecryptText("2587CAE27A12D300", "00998877665544332211"), "\x33\x22\x11");
+    EXPECT_EQ(DecryptText("2587cae27a12d300", "00998877665544332211"), "\x33\x22\x11");
+}
+
 TEST(DecryptText, UndoesEncryptTextUpToTheFillerSpaces) {
     std::mt19937_64 random(5);
     for (int n = 0; n < 300; ++n) {
