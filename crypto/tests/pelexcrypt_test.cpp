@@ -102,6 +102,10 @@ TEST(Pelexcrypt, RefusesWhatItCannotDo) {
     EXPECT_NE(han.err.find("Windows-1252"), std::string::npos) << han.err;
     EXPECT_EQ(han.out, "");
 
+    const Result emoji = pelexcrypt({"scramble", "ok\U0001F600"});
+    EXPECT_EQ(emoji.status, 1);
+    EXPECT_NE(emoji.err.find("U+1F600 at position 3"), std::string::npos) << emoji.err;
+
     const Result badUtf8 = pelexcrypt({"scramble", "\xff\xfe"});
     EXPECT_EQ(badUtf8.status, 1);
     EXPECT_NE(badUtf8.err.find("UTF-8"), std::string::npos) << badUtf8.err;

@@ -55,8 +55,13 @@ std::string toAnsiArgument(std::string_view what, std::string_view utf8) {
     try {
         return codepage::toAnsi(wide);
     } catch (const codepage::UnrepresentableText& e) {
+        // Name the whole character, also when it lies beyond 16 bits.
+        unsigned codePoint = e.character();
+        if (codePoint >= 0xD800 && codePoint < 0xDC00 && e.position() + 1 < wide.size()) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (wide[e.position() + 1] - 0xDC00u);
+        }
         char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(e.character()));
+        std::snprintf(code, sizeof code, "U+%04X", codePoint);
         throw Failure{std::string(what) + ": character " + code + " at position " + std::to_string(e.position() + 1) +
                           " has no Windows-1252 byte",
                       kFailed};
