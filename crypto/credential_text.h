@@ -22,11 +22,15 @@ namespace pelex::crypto {
 /// started chunk of six bytes. The empty text gives the empty text.
 std::string EncryptText(std::string_view plain, std::string_view keyText);
 
-/// Deciphers each complete group of 16 characters; a block's bytes end at
-/// its first zero byte; a shorter remainder is ignored. Never fails.
+/// Deciphers each complete group of 16 characters (hex digits of either
+/// case; any other character counts as digit 0); a block's bytes end at its
+/// first zero byte; a shorter remainder is ignored. Never fails.
 std::string DecryptText(std::string_view hex, std::string_view keyText);
 
-/// Scrambles `plain` under a fresh random key; 2n + 10 hex digits.
+/// Scrambles `plain` under a fresh random key; 2n + 10 hex digits, the
+/// empty text for an empty `plain`. The key comes from the operating
+/// system's random source; should that fail, throws std::system_error
+/// rather than use a guessable key.
 std::string ScrambleText(std::string_view plain);
 
 /// Reverses ScrambleText; the empty text for any malformed input.
