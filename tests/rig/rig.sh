@@ -11,6 +11,8 @@
 #   PELEX_RIG_PEER_PORT       baresip SIP port                           default 5072
 #   PELEX_RIG_PEER_CTRL_PORT  baresip ctrl_tcp port (JSON netstrings)    default 4470
 #   PELEX_RIG_PEER_ANSWER     answer mode of 1001: auto|manual            default auto
+#   PELEX_RIG_OWNER_PID       when set, the rig stops itself once that process is gone
+#                             (a test that crashes leaves nothing running)
 #
 # `start` prints the settings as KEY=VALUE lines and writes them to
 # DIR/rig.env; it returns when both peer users are registered. Users and
@@ -41,9 +43,10 @@ stop_one() {
     local name=$1 pid
     [ -f "$dir/$name.pid" ] || return 0
     pid=$(cat "$dir/$name.pid")
-    # Each process leads its own session: end the whole group.
+    # Each process leads its own session: end the whole group, politely for
+    # half a second (a test rig keeps no state worth a longer wait).
     kill -TERM -- "-$pid" 2>/dev/null || true
-    for _ in $(seq 50); do
+    for _ in $(seq 5); do
         kill -0 -- "-$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -126,12 +129,22 @@ start() {
         echo "PELEX_RIG_PHONE_USER=1000"
         echo "PELEX_RIG_PHONE_PASSWORD=$(password_of 1000)"
     } > "$dir/rig.env"
+    if [ -n "${PELEX_RIG_OWNER_PID:-}" ]; then
+        setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; PELEX_RIG_OWNER_PID= "$2" stop --dir "$3"' \
+            watchdog "$PELEX_RIG_OWNER_PID" "$here/rig.sh" "$dir" > /dev/null 2>&1 < /dev/null &
+        echo $! > "$dir/watchdog.pid"
+    fi
     cat "$dir/rig.env"
 }
 
 stop() {
     stop_one baresip
     stop_one kamailio
+    # The watchdog may be the caller: end it last, and not ourselves.
+    if [ -f "$dir/watchdog.pid" ] && [ "$(cat "$dir/watchdog.pid")" != "$(ps -o sid= $$ | tr -d ' ')" ]; then
+        stop_one watchdog
+    fi
+    rm -f "$dir/watchdog.pid"
 }
 
 status() {

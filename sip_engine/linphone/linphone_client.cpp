@@ -1,0 +1,445 @@
+// The RTC client on liblinphone: start-up, provisioning, events, shut-down.
+#include "sip_engine/linphone/linphone_client.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+
+#include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/linphone/tone_file.h"
+#include "sip_engine/linphone/tuning_wizard.h"
+#include "sip_engine/rtc/rtc_error.h"
+
+namespace pelex::sip_engine::linphone_rtc {
+
+using namespace rtc;
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+struct ClientEvent final : IRTCClientEvent {
+    ClientEventType type;
+    explicit ClientEvent(ClientEventType t) : type(t) {}
+    ClientEventType EventType() const override { return type; }
+};
+
+struct RegistrationEvent final : IRTCRegistrationStateChangeEvent {
+    std::shared_ptr<IRTCProfile> profile;
+    RegistrationState state{};
+    std::int32_t code = 0;
+    std::u16string text;
+    std::shared_ptr<IRTCProfile> Profile() const override { return profile; }
+    RegistrationState State() const override { return state; }
+    std::int32_t StatusCode() const override { return code; }
+    std::u16string StatusText() const override { return text; }
+};
+
+/// Sends the stack's log to a file of ours, or nowhere.
+class LogSink final : public linphone::LoggingServiceListener {
+public:
+    explicit LogSink(const std::filesystem::path& file) {
+        if (!file.empty()) out_.open(file, std::ios::app);
+    }
+    void onLogMessageWritten(const std::shared_ptr<linphone::LoggingService>&, const std::string& domain,
+                             linphone::LogLevel, const std::string& message) override {
+        if (out_) out_ << domain << ": " << message << '\n';
+    }
+
+private:
+    std::ofstream out_;
+};
+
+void configureLogging(const std::filesystem::path& logFile) {
+    // The stack's logging service is process-wide: set it up once.
+    static std::once_flag once;
+    std::call_once(once, [&] {
+        auto service = linphone::LoggingService::get();
+        service->addListener(std::make_shared<LogSink>(logFile));
+        service->setLogLevel(logFile.empty() ? linphone::LogLevel::Fatal : linphone::LogLevel::Message);
+    });
+}
+
+bool isRejection(int code) { return code == 401 || code == 403 || code == 407; }
+
+class LinphoneClient final : public IRTCClient,
+                             public IRTCClientProvisioning,
+                             public std::enable_shared_from_this<LinphoneClient> {
+public:
+    explicit LinphoneClient(LinphoneOptions options)
+        : options_(std::move(options)),
+          context_(std::make_shared<Context>()),
+          listener_(std::make_shared<Listener>(*this)) {}
+
+    ~LinphoneClient() override { stopCore(); }
+
+    void Initialize() override {
+        if (context_->core || shutDown_) throw RTCError("the client is already initialized");
+        std::filesystem::create_directories(options_.dataDir);
+        configureLogging(options_.logFile);
+        auto factory = linphone::Factory::get();
+        const std::string dir = options_.dataDir.string() + "/";
+        factory->setDataDir(dir);
+        factory->setConfigDir(dir);
+        factory->setDownloadDir(dir);
+
+        // In memory: nothing of the account (nor its password) reaches a file.
+        auto config = factory->createConfigFromString("");
+        config->setString("storage", "uri", "null");
+        config->setString("storage", "call_logs_db_uri", "null");
+        config->setString("storage", "zrtp_secrets_db_uri", "null");
+        config->setString("misc", "uuid", "0");
+        config->setInt("sip", "sip_port", options_.sipPort);
+        config->setInt("sip", "sip_tcp_port", 0);
+        config->setInt("sip", "sip_tls_port", 0);
+        config->setInt("misc", "max_calls", 4);
+        config->setInt("sound", "echocancellation", 0);
+        config->setInt("video", "capture", 0);
+        config->setInt("video", "display", 0);
+        auto core = factory->createCoreWithConfig(config, nullptr);
+        if (!core) throw RTCError("the SIP stack did not start");
+        core->enableAutoIterate(false);
+        core->setUserAgent("Pelex", "2.0");
+        core->enableVideoCapture(false);
+        core->enableVideoDisplay(false);
+        if (options_.rtpPortMin > 0) core->setAudioPortRange(options_.rtpPortMin, options_.rtpPortMax);
+        else core->setAudioPort(-1);
+        if (options_.audioFromFiles || !hasCaptureDevice(*core)) {
+            const auto tone = options_.dataDir / "send-tone.wav";
+            writeToneFile(tone);
+            core->setUseFiles(true);
+            core->setPlayFile(tone.string());
+        }
+        core->addListener(listener_);
+        if (core->start() != 0) throw RTCError("the SIP stack did not start");
+        context_->core = std::move(core);
+
+        timer_ = std::make_unique<QTimer>();
+        QObject::connect(timer_.get(), &QTimer::timeout, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->tick();
+        });
+        timer_->start(options_.iterateMs);
+    }
+
+    std::shared_ptr<IRTCClientProvisioning> Provisioning() override { return shared_from_this(); }
+
+    void put_EventFilter(std::int32_t filter) override { context_->filter = filter; }
+
+    void put_ListenForIncomingSessions(ListenMode) override {
+        // The stack listens from start-up on its own port (see LinphoneOptions::sipPort).
+        context_->liveCore();
+    }
+
+    void SetPreferredMediaTypes(std::int32_t mediaTypes, bool) override {
+        context_->liveCore();
+        if ((mediaTypes & (media::AudioSend | media::AudioReceive)) == 0)
+            throw RTCError("calls need audio");
+        context_->preferredMedia = mediaTypes;
+    }
+
+    std::shared_ptr<IRTCSession> CreateSession(SessionType type, const std::u16string&,
+                                               const std::shared_ptr<IRTCProfile>&, std::int32_t) override {
+        context_->liveCore();
+        if (type != SessionType::PcToPc && type != SessionType::PcToPhone)
+            throw RTCError("only voice sessions are supported");
+        return std::make_shared<LinphoneSession>(context_);
+    }
+
+    void PlayRing(RingType, bool play) override {
+        auto& core = context_->liveCore();
+        if (!play) core.stopRinging();
+        else if (core.playLocal(core.getRing()) != 0) throw RTCError("cannot play the ring");
+    }
+
+    void SendDTMF(std::int32_t toneCode) override {
+        static constexpr char kTones[] = "0123456789*#ABCD!";
+        if (toneCode < 0 || toneCode > 16) throw RTCError("no such touch tone");
+        auto call = context_->liveCore().getCurrentCall();
+        if (!call) throw RTCError("no call to send a touch tone on");
+        if (call->sendDtmf(kTones[toneCode]) != 0) throw RTCError("the touch tone was not sent");
+    }
+
+    void InvokeTuningWizard(WindowHandle parent) override {
+        auto core = context_->core;
+        if (!core) throw RTCError("the client is not running");
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+            throw RTCError("no user interface to show the tuning dialog in");
+        runTuningWizard(core, parent, options_.dataDir);
+    }
+
+    void PrepareForShutdown() override {
+        auto& core = context_->liveCore();
+        if (shuttingDown_) return;
+        shuttingDown_ = true;
+        cleanupDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        core.terminateAllCalls();
+        for (const auto& account : core.getAccountList()) {
+            auto params = account->getParams()->clone();
+            params->enableRegister(false);
+            account->setParams(params);
+        }
+    }
+
+    void Shutdown() override {
+        context_->liveCore();
+        stopCore();
+        shutDown_ = true;
+    }
+
+    void Advise(IRTCEventSink& sink) override { context_->sink = &sink; }
+    void Unadvise() override { context_->sink = nullptr; }
+
+    std::shared_ptr<IRTCProfile> CreateProfile(const std::u16string& document) override {
+        context_->liveCore();
+        auto profile = std::make_shared<LinphoneProfile>(readProvisioning(document));
+        context_->profiles.push_back(profile);
+        return profile;
+    }
+
+    void EnableProfile(const std::shared_ptr<IRTCProfile>& profile, std::int32_t) override {
+        auto& core = context_->liveCore();
+        auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
+        if (!p) throw RTCError("not a profile of this client");
+        p->rejected = false;
+        if (!p->account) {
+            p->account = createAccount(core, p->provisioned);
+            core.addAccount(p->account);
+            core.setDefaultAccount(p->account);
+        } else {
+            auto params = p->account->getParams()->clone();
+            params->enableRegister(true);
+            p->account->setParams(params);
+            p->account->refreshRegister();
+        }
+    }
+
+    void DisableProfile(const std::shared_ptr<IRTCProfile>& profile) override {
+        context_->liveCore();
+        auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
+        if (!p) throw RTCError("not a profile of this client");
+        if (!p->account) return;
+        const bool wasRegistered = p->state == RegistrationState::Registered;
+        p->rejected = false;
+        auto params = p->account->getParams()->clone();
+        params->enableRegister(false);
+        p->account->setParams(params);
+        setProfileState(*p, wasRegistered ? RegistrationState::Unregistering : RegistrationState::NotRegistered,
+                        0, u"");
+    }
+
+    void onAccountRegistrationStateChanged(const std::shared_ptr<linphone::Account>& account,
+                                           linphone::RegistrationState state, const std::string& message) {
+        auto profile = profileOf(account);
+        if (!profile || profile->rejected) return;
+        const auto info = account->getErrorInfo();
+        const int code = info ? info->getProtocolCode() : 0;
+        using R = linphone::RegistrationState;
+        RegistrationState mapped = profile->state;
+        switch (state) {
+            case R::None:
+            case R::Cleared: mapped = RegistrationState::NotRegistered; break;
+            case R::Progress:
+                if (profile->state != RegistrationState::Registered) mapped = RegistrationState::Registering;
+                break;
+            case R::Ok: mapped = RegistrationState::Registered; break;
+            case R::Failed:
+                if (isRejection(code)) {
+                    // A rejected password is not tried again by itself: retries
+                    // with the same wrong password get accounts locked.
+                    profile->rejected = true;
+                    auto params = account->getParams()->clone();
+                    params->enableRegister(false);
+                    account->setParams(params);
+                    mapped = RegistrationState::Rejected;
+                } else {
+                    mapped = RegistrationState::Error;
+                }
+                break;
+            default: break;
+        }
+        setProfileState(*profile, mapped, code, utf16(info && !info->getPhrase().empty() ? info->getPhrase() : message));
+    }
+
+    void onCallStateChanged(const std::shared_ptr<linphone::Call>& call, linphone::Call::State state) {
+        std::shared_ptr<LinphoneSession> session;
+        if (auto found = context_->sessions.find(call.get()); found != context_->sessions.end())
+            session = found->second.lock();
+        if (!session && state == linphone::Call::State::Released) return;
+        if (!session && call->getDir() == linphone::Call::Dir::Outgoing) session = context_->placing.lock();
+        if (!session) {
+            // An incoming call, or a call the stack placed by itself (after a transfer).
+            session = std::make_shared<LinphoneSession>(context_);
+            session->adopt(call);
+            sessionsKeptAlive_.push_back(session);
+        } else if (!session->call) {
+            session->call = call;
+            context_->sessions[call.get()] = session;
+        }
+        session->onCallState(state);
+        if (state == linphone::Call::State::Released) std::erase(sessionsKeptAlive_, session);
+    }
+
+private:
+    /// Hands the stack's callbacks to the client (while it lives).
+    class Listener final : public linphone::CoreListener {
+    public:
+        explicit Listener(LinphoneClient& owner) : owner_(owner) {}
+        void onAccountRegistrationStateChanged(const std::shared_ptr<linphone::Core>&,
+                                               const std::shared_ptr<linphone::Account>& account,
+                                               linphone::RegistrationState state,
+                                               const std::string& message) override {
+            owner_.onAccountRegistrationStateChanged(account, state, message);
+        }
+        void onCallStateChanged(const std::shared_ptr<linphone::Core>&, const std::shared_ptr<linphone::Call>& call,
+                                linphone::Call::State state, const std::string&) override {
+            owner_.onCallStateChanged(call, state);
+        }
+
+    private:
+        LinphoneClient& owner_;
+    };
+
+    static bool hasCaptureDevice(linphone::Core& core) {
+        for (const auto& device : core.getAudioDevices())
+            if (device->hasCapability(linphone::AudioDevice::Capabilities::CapabilityRecord)) return true;
+        return false;
+    }
+
+    static std::shared_ptr<linphone::Account> createAccount(linphone::Core& core, const ProvisionedProfile& p) {
+        const ProvisionedServer* registrar = p.server(u"registrar");
+        const ProvisionedServer* proxy = p.server(u"proxy");
+        if (!registrar) registrar = proxy ? proxy : &p.servers.front();
+        auto transport = [](const ProvisionedServer& s) {
+            if (s.protocol == u"TCP") return linphone::TransportType::Tcp;
+            if (s.protocol == u"TLS") return linphone::TransportType::Tls;
+            return linphone::TransportType::Udp;
+        };
+        auto params = core.createAccountParams();
+        if (params->setIdentityAddress(sipAddress(p.uri)) != 0) throw RTCError("bad user address");
+        auto server = sipAddress(registrar->addr);
+        server->setTransport(transport(*registrar));
+        if (params->setServerAddress(server) != 0) throw RTCError("bad server address");
+        if (proxy && proxy->addr != registrar->addr) {
+            auto route = sipAddress(proxy->addr);
+            route->setTransport(transport(*proxy));
+            params->setRoutesAddresses({route});
+        }
+        params->enableRegister(true);
+        auto factory = linphone::Factory::get();
+        core.addAuthInfo(factory->createAuthInfo(utf8(p.account), "", utf8(p.password), "", "", ""));
+        auto account = core.createAccount(params);
+        if (!account) throw RTCError("the account could not be created");
+        return account;
+    }
+
+    std::shared_ptr<LinphoneProfile> profileOf(const std::shared_ptr<linphone::Account>& account) {
+        for (const auto& weak : context_->profiles)
+            if (auto p = weak.lock(); p && p->account == account) return p;
+        return nullptr;
+    }
+
+    void setProfileState(LinphoneProfile& profile, RegistrationState state, std::int32_t code,
+                         std::u16string text) {
+        if (profile.state == state) return;
+        profile.state = state;
+        auto event = std::make_shared<RegistrationEvent>();
+        event->state = state;
+        event->code = code;
+        event->text = std::move(text);
+        for (const auto& weak : context_->profiles)
+            if (auto p = weak.lock(); p.get() == &profile) event->profile = p;
+        context_->post(EventType::RegistrationStateChange,
+                       [event](IRTCEventSink& sink, EventType type) { sink.Event(type, *event); });
+    }
+
+    void tick() {
+        if (iterating_ || !context_->core) return;
+        iterating_ = true;
+        context_->core->iterate();
+        iterating_ = false;
+        if (shuttingDown_ && !cleanupPosted_ && cleanupDone()) {
+            cleanupPosted_ = true;
+            context_->post(EventType::Client, [](IRTCEventSink& sink, EventType type) {
+                ClientEvent event(ClientEventType::AsyncCleanupDone);
+                sink.Event(type, event);
+            });
+        }
+        auto keepAlive = shared_from_this();  // a handler may release the last outside reference
+        context_->drain();
+    }
+
+    bool cleanupDone() const {
+        if (std::chrono::steady_clock::now() > cleanupDeadline_) return true;
+        auto& core = *context_->core;
+        if (core.getCallsNb() > 0) return false;
+        for (const auto& account : core.getAccountList()) {
+            const auto state = account->getState();
+            if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress)
+                return false;
+        }
+        return true;
+    }
+
+    void stopCore() {
+        timer_.reset();
+        if (auto core = std::exchange(context_->core, nullptr)) {
+            core->removeListener(listener_);
+            core->stop();
+        }
+        context_->sessions.clear();
+        sessionsKeptAlive_.clear();
+    }
+
+    LinphoneOptions options_;
+    std::shared_ptr<Context> context_;
+    std::shared_ptr<Listener> listener_;
+    std::unique_ptr<QTimer> timer_;
+    std::vector<std::shared_ptr<LinphoneSession>> sessionsKeptAlive_;  // calls the stack started
+    bool iterating_ = false;
+    bool shuttingDown_ = false;
+    bool cleanupPosted_ = false;
+    bool shutDown_ = false;
+    std::chrono::steady_clock::time_point cleanupDeadline_{};
+};
+
+}  // namespace
+
+LinphoneOptions LinphoneOptions::fromEnvironment() {
+    LinphoneOptions options;
+    if (auto dir = env("PELEX_SIP_DATA_DIR"); !dir.empty()) {
+        options.dataDir = dir;
+    } else {
+        const auto xdg = env("XDG_DATA_HOME");
+        const auto base = !xdg.empty() ? std::filesystem::path(xdg)
+                                       : std::filesystem::path(env("HOME")) / ".local" / "share";
+        options.dataDir = base / "pelex" / "sip";
+    }
+    if (auto port = env("PELEX_SIP_LOCAL_PORT"); !port.empty()) options.sipPort = std::atoi(port.c_str());
+    if (auto ports = env("PELEX_SIP_RTP_PORTS"); !ports.empty()) {
+        if (const auto dash = ports.find('-'); dash != std::string::npos) {
+            options.rtpPortMin = std::atoi(ports.substr(0, dash).c_str());
+            options.rtpPortMax = std::atoi(ports.substr(dash + 1).c_str());
+        }
+    }
+    options.audioFromFiles = env("PELEX_SIP_AUDIO") == "files";
+    if (auto log = env("PELEX_SIP_LOG"); !log.empty())
+        options.logFile = log == "1" ? options.dataDir / "linphone.log" : std::filesystem::path(log);
+    return options;
+}
+
+std::shared_ptr<IRTCClient> createLinphoneClient(LinphoneOptions options) {
+    return std::make_shared<LinphoneClient>(std::move(options));
+}
+
+RTCClientFactory linphoneClientFactory() {
+    return [] { return createLinphoneClient(); };
+}
+
+}  // namespace pelex::sip_engine::linphone_rtc

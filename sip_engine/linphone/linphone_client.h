@@ -1,0 +1,47 @@
+#pragma once
+// The RTC client on liblinphone. The stack is driven from a Qt timer on the
+// creating thread (every 20 ms), so its events reach the sink on that thread,
+// after the stack call that caused them has returned.
+//
+// Files: everything the stack keeps lives in `dataDir` (no databases, no
+// configuration file: the configuration, and with it the SIP password, stays
+// in memory). Logging is off unless `logFile` is set.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sip_engine/rtc/rtc_client.h"
+
+namespace pelex::sip_engine::linphone_rtc {
+
+struct LinphoneOptions {
+    /// The engine's data folder. Default: $PELEX_SIP_DATA_DIR, else
+    /// $XDG_DATA_HOME/pelex/sip (~/.local/share/pelex/sip).
+    std::filesystem::path dataDir;
+    /// Local SIP UDP port; -1 picks a free one. Default: $PELEX_SIP_LOCAL_PORT or -1.
+    int sipPort = -1;
+    /// Local RTP port range; -1/-1 picks free ones. Default: $PELEX_SIP_RTP_PORTS ("min-max").
+    int rtpPortMin = -1, rtpPortMax = -1;
+    /// Send a generated tone instead of the microphone and drop what is
+    /// received (for machines without audio hardware). Default: true when
+    /// $PELEX_SIP_AUDIO is "files" or no capture device exists.
+    bool audioFromFiles = false;
+    /// Where the stack's log goes; empty: no log. Default: $PELEX_SIP_LOG
+    /// ("1" means dataDir/linphone.log, anything else is a path).
+    std::filesystem::path logFile;
+    /// Milliseconds between two turns of the stack.
+    int iterateMs = 20;
+
+    /// The options from the environment as described above.
+    static LinphoneOptions fromEnvironment();
+};
+
+/// A new, not yet initialized liblinphone client. Needs a running Qt event
+/// loop on the calling thread to make progress.
+std::shared_ptr<rtc::IRTCClient> createLinphoneClient(LinphoneOptions options = LinphoneOptions::fromEnvironment());
+
+/// The factory the engine uses to create its client.
+rtc::RTCClientFactory linphoneClientFactory();
+
+}  // namespace pelex::sip_engine::linphone_rtc

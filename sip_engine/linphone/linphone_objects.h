@@ -1,0 +1,101 @@
+#pragma once
+// Inner objects of the liblinphone client: what its profiles and sessions
+// share with it (Context), the profile and the session.
+
+#include <linphone++/linphone.hh>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "sip_engine/linphone/provisioning_reader.h"
+#include "sip_engine/rtc/rtc_client.h"
+
+namespace pelex::sip_engine::linphone_rtc {
+
+class LinphoneSession;
+class LinphoneProfile;
+
+std::string utf8(const std::u16string& text);
+std::u16string utf16(const std::string& text);
+
+/// Shared by the client and every object it hands out.
+struct Context {
+    std::shared_ptr<linphone::Core> core;
+    rtc::IRTCEventSink* sink = nullptr;
+    std::int32_t filter = 0;
+    std::int32_t preferredMedia = rtc::media::AudioSend | rtc::media::AudioReceive;
+    std::map<const linphone::Call*, std::weak_ptr<LinphoneSession>> sessions;
+    std::weak_ptr<LinphoneSession> placing;  // the session whose call is being placed
+    std::vector<std::weak_ptr<LinphoneProfile>> profiles;
+
+    /// Queues an event; it reaches the sink after the current stack call.
+    void post(rtc::EventType type, std::function<void(rtc::IRTCEventSink&, rtc::EventType)> deliver);
+    /// Delivers the queued events (a nested call goes on with the rest).
+    void drain();
+    /// The core, or RTCError when the client is not running.
+    linphone::Core& liveCore() const;
+
+private:
+    struct Pending {
+        rtc::EventType type;
+        std::function<void(rtc::IRTCEventSink&, rtc::EventType)> deliver;
+    };
+    std::deque<Pending> queue_;
+};
+
+class LinphoneProfile final : public rtc::IRTCProfile {
+public:
+    explicit LinphoneProfile(ProvisionedProfile provisioned) : provisioned(std::move(provisioned)) {}
+    rtc::RegistrationState State() const override { return state; }
+
+    ProvisionedProfile provisioned;
+    std::shared_ptr<linphone::Account> account;
+    rtc::RegistrationState state = rtc::RegistrationState::NotRegistered;
+    bool rejected = false;  // stays rejected (no retries) until enabled again
+};
+
+class LinphoneSession final : public rtc::IRTCSession,
+                              public rtc::IRTCSessionCallControl,
+                              public std::enable_shared_from_this<LinphoneSession> {
+public:
+    explicit LinphoneSession(std::shared_ptr<Context> context) : context_(std::move(context)) {}
+
+    rtc::SessionState State() const override { return state; }
+    void Answer() override;
+    void Terminate(rtc::TerminateReason reason) override;
+    std::shared_ptr<rtc::IRTCParticipant> AddParticipant(const std::u16string& address,
+                                                         const std::u16string& displayName) override;
+    std::shared_ptr<rtc::IRTCCollection> Participants() const override;
+    std::shared_ptr<rtc::IRTCSessionCallControl> CallControl() override { return shared_from_this(); }
+    void Hold(std::int32_t cookie) override;
+    void UnHold(std::int32_t cookie) override;
+    void Refer(const std::u16string& address, const std::u16string& cookie) override;
+
+    /// Takes over `call` (an incoming one, or one the stack placed itself).
+    void adopt(std::shared_ptr<linphone::Call> call);
+    /// Moves to `next` and posts the session-state event (and media events).
+    void changeState(rtc::SessionState next, std::int32_t statusCode, const std::u16string& statusText);
+    /// The stack's call state `callState` arrived for this session's call.
+    void onCallState(linphone::Call::State callState);
+
+    rtc::SessionState state = rtc::SessionState::Idle;
+    std::shared_ptr<linphone::Call> call;
+
+private:
+    linphone::Call& liveCall() const;
+    void postMedia(rtc::MediaEventType type);
+
+    std::shared_ptr<Context> context_;
+    std::vector<std::shared_ptr<rtc::IRTCParticipant>> participants_;
+    bool mediaStarted_ = false;
+};
+
+/// A SIP address from a text without a scheme ("1001@host" -> "sip:1001@host").
+/// Throws RTCError when the stack cannot parse it.
+std::shared_ptr<linphone::Address> sipAddress(const std::u16string& text);
+
+}  // namespace pelex::sip_engine::linphone_rtc

@@ -1,0 +1,220 @@
+// Sessions of the liblinphone client, and the event queue they post to.
+#include <QString>
+
+#include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/rtc/rtc_error.h"
+
+namespace pelex::sip_engine::linphone_rtc {
+
+using namespace rtc;
+
+std::string utf8(const std::u16string& text) { return QString::fromStdU16String(text).toStdString(); }
+std::u16string utf16(const std::string& text) { return QString::fromStdString(text).toStdU16String(); }
+
+namespace {
+
+std::int32_t maskOf(EventType type) {
+    switch (type) {
+        case EventType::Client: return event_filter::Client;
+        case EventType::RegistrationStateChange: return event_filter::RegistrationStateChange;
+        case EventType::SessionStateChange: return event_filter::SessionStateChange;
+        case EventType::Media: return event_filter::Media;
+    }
+    return 0;
+}
+
+class Participant final : public IRTCParticipant {
+public:
+    explicit Participant(std::u16string uri) : uri_(std::move(uri)) {}
+    std::u16string UserURI() const override { return uri_; }
+
+private:
+    std::u16string uri_;
+};
+
+class Collection final : public IRTCCollection {
+public:
+    explicit Collection(std::vector<std::shared_ptr<IRTCParticipant>> items) : items_(std::move(items)) {}
+    std::int32_t Count() const override { return static_cast<std::int32_t>(items_.size()); }
+    std::shared_ptr<IRTCParticipant> Item(std::int32_t index) const override {
+        if (index < 1 || index > Count()) throw RTCError("collection index out of range");
+        return items_[static_cast<std::size_t>(index - 1)];
+    }
+
+private:
+    std::vector<std::shared_ptr<IRTCParticipant>> items_;
+};
+
+struct SessionEvent final : IRTCSessionStateChangeEvent {
+    std::shared_ptr<IRTCSession> session;
+    SessionState state{};
+    std::int32_t code = 0;
+    std::u16string text;
+    std::shared_ptr<IRTCSession> Session() const override { return session; }
+    SessionState State() const override { return state; }
+    std::int32_t StatusCode() const override { return code; }
+    std::u16string StatusText() const override { return text; }
+};
+
+struct MediaEvent final : IRTCMediaEvent {
+    std::int32_t media = 0;
+    MediaEventType type{};
+    std::int32_t MediaType() const override { return media; }
+    MediaEventType EventType() const override { return type; }
+};
+
+void check(linphone::Status status, const char* what) {
+    if (status != 0) throw RTCError(what);
+}
+
+}  // namespace
+
+void Context::post(EventType type, std::function<void(IRTCEventSink&, EventType)> deliver) {
+    queue_.push_back({type, std::move(deliver)});
+}
+
+void Context::drain() {
+    while (!queue_.empty()) {
+        Pending next = std::move(queue_.front());
+        queue_.pop_front();
+        if (sink == nullptr || (filter & maskOf(next.type)) == 0) continue;
+        try {
+            next.deliver(*sink, next.type);
+        } catch (const std::exception&) {
+            // A failing handler goes back to the event source, which goes on.
+        }
+    }
+}
+
+linphone::Core& Context::liveCore() const {
+    if (!core) throw RTCError("the client is not running");
+    return *core;
+}
+
+std::shared_ptr<linphone::Address> sipAddress(const std::u16string& text) {
+    std::string address = utf8(text);
+    if (address.rfind("sip:", 0) != 0 && address.rfind("sips:", 0) != 0) address = "sip:" + address;
+    auto parsed = linphone::Factory::get()->createAddress(address);
+    if (!parsed) throw RTCError("not a SIP address: " + address);
+    return parsed;
+}
+
+linphone::Call& LinphoneSession::liveCall() const {
+    if (!call) throw RTCError("the session has no call");
+    if (state == SessionState::Disconnected) throw RTCError("the call has ended");
+    return *call;
+}
+
+void LinphoneSession::Answer() {
+    auto& c = liveCall();
+    if (state != SessionState::Incoming) throw RTCError("the session is not incoming");
+    changeState(SessionState::Answering, 0, u"");
+    check(c.accept(), "accept failed");
+}
+
+void LinphoneSession::Terminate(TerminateReason reason) {
+    auto& c = liveCall();
+    if (reason == TerminateReason::Reject && state == SessionState::Incoming)
+        check(c.decline(linphone::Reason::Declined), "decline failed");
+    else if (reason == TerminateReason::Busy && state == SessionState::Incoming)
+        check(c.decline(linphone::Reason::Busy), "decline failed");
+    else
+        check(c.terminate(), "terminate failed");
+}
+
+std::shared_ptr<IRTCParticipant> LinphoneSession::AddParticipant(const std::u16string& address,
+                                                                 const std::u16string& displayName) {
+    if (call) throw RTCError("the session already calls someone");
+    auto& core = context_->liveCore();
+    auto destination = sipAddress(address);
+    if (!displayName.empty()) destination->setDisplayName(utf8(displayName));
+    auto params = core.createCallParams(nullptr);
+    if (!params) throw RTCError("cannot place a call now");
+    params->enableVideo((context_->preferredMedia & (media::VideoSend | media::VideoReceive)) != 0);
+    context_->placing = weak_from_this();
+    call = core.inviteAddressWithParams(destination, params);
+    context_->placing.reset();
+    if (!call) throw RTCError("the call could not be placed");
+    context_->sessions[call.get()] = weak_from_this();
+    participants_.push_back(std::make_shared<Participant>(utf16(destination->asStringUriOnly())));
+    return participants_.back();
+}
+
+std::shared_ptr<IRTCCollection> LinphoneSession::Participants() const {
+    return std::make_shared<Collection>(participants_);
+}
+
+void LinphoneSession::Hold(std::int32_t) { check(liveCall().pause(), "hold failed"); }
+void LinphoneSession::UnHold(std::int32_t) { check(liveCall().resume(), "unhold failed"); }
+void LinphoneSession::Refer(const std::u16string& address, const std::u16string&) {
+    check(liveCall().transferTo(sipAddress(address)), "transfer failed");
+}
+
+void LinphoneSession::adopt(std::shared_ptr<linphone::Call> adopted) {
+    call = std::move(adopted);
+    context_->sessions[call.get()] = weak_from_this();
+    if (auto remote = call->getRemoteAddress())
+        participants_.push_back(std::make_shared<Participant>(utf16(remote->asStringUriOnly())));
+}
+
+void LinphoneSession::changeState(SessionState next, std::int32_t statusCode, const std::u16string& statusText) {
+    state = next;
+    auto event = std::make_shared<SessionEvent>();
+    event->session = shared_from_this();
+    event->state = next;
+    event->code = statusCode;
+    event->text = statusText;
+    context_->post(EventType::SessionStateChange,
+                   [event](IRTCEventSink& sink, EventType type) { sink.Event(type, *event); });
+}
+
+void LinphoneSession::postMedia(MediaEventType type) {
+    for (std::int32_t kind : {media::AudioSend, media::AudioReceive}) {
+        auto event = std::make_shared<MediaEvent>();
+        event->media = kind;
+        event->type = type;
+        context_->post(EventType::Media, [event](IRTCEventSink& sink, EventType t) { sink.Event(t, *event); });
+    }
+}
+
+void LinphoneSession::onCallState(linphone::Call::State callState) {
+    using S = linphone::Call::State;
+    switch (callState) {
+        case S::IncomingReceived: changeState(SessionState::Incoming, 0, u""); break;
+        // The stack does not expose provisional reason phrases; each state
+        // stands for one kind of provisional response.
+        case S::OutgoingInit: changeState(SessionState::InProgress, 0, u""); break;
+        case S::OutgoingProgress: changeState(SessionState::InProgress, 100, u"Trying"); break;
+        case S::OutgoingRinging: changeState(SessionState::InProgress, 180, u"Ringing"); break;
+        case S::OutgoingEarlyMedia: changeState(SessionState::InProgress, 183, u"Session Progress"); break;
+        case S::Connected:
+            if (state != SessionState::Connected) changeState(SessionState::Connected, 200, u"OK");
+            break;
+        case S::StreamsRunning:
+            if (state != SessionState::Connected) changeState(SessionState::Connected, 200, u"OK");
+            if (!mediaStarted_) {
+                mediaStarted_ = true;
+                postMedia(MediaEventType::Started);
+            }
+            break;
+        case S::Paused: changeState(SessionState::Hold, 0, u""); break;
+        case S::Referred: changeState(SessionState::Refer, 0, u""); break;
+        case S::End:
+        case S::Error: {
+            if (state == SessionState::Disconnected) break;
+            std::int32_t code = 0;
+            std::u16string text;
+            if (auto info = call ? call->getErrorInfo() : nullptr; info && info->getProtocolCode() >= 300) {
+                code = info->getProtocolCode();
+                text = utf16(info->getPhrase());
+            }
+            if (mediaStarted_) postMedia(MediaEventType::Stopped);
+            changeState(SessionState::Disconnected, code, text);
+            break;
+        }
+        case S::Released: context_->sessions.erase(call.get()); break;
+        default: break;
+    }
+}
+
+}  // namespace pelex::sip_engine::linphone_rtc

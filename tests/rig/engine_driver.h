@@ -1,0 +1,66 @@
+#pragma once
+// Drives a clsRTC on liblinphone from a test or benchmark: creates it for an
+// account on the rig, runs the Qt event loop while waiting, and records every
+// event the engine raises.
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "sip_engine/cls_rtc.h"
+#include "sip_engine/linphone/qt_one_shot_timer.h"
+#include "sip_engine/tests/recording_events.h"
+#include "tests/rig/baresip_control.h"
+
+namespace pelex::testing {
+
+class EngineDriver {
+public:
+    EngineDriver(const std::string& server, const std::string& user, const std::string& password) {
+        engine = std::make_unique<sip_engine::clsRTC>(sip_engine::linphone_rtc::linphonePlatform(), &events);
+        engine->LineNumber = u"Line 1";
+        engine->RegServerIP = QString::fromStdString(server).toStdU16String();
+        engine->RegUserName = QString::fromStdString(user).toStdU16String();
+        engine->RegPassword = QString::fromStdString(password).toStdU16String();
+        engine->RegSIPPort = u"5060";
+    }
+
+    /// Runs the event loop (and polls `peer`) until `done` or `limit` passed.
+    /// Returns whether `done` became true.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                 BaresipControl* peer = nullptr) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (peer != nullptr) peer->poll();
+            if (done()) return true;
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    /// Runs the event loop for `time`.
+    void pump(std::chrono::milliseconds time, BaresipControl* peer = nullptr) {
+        waitFor([] { return false; }, time, peer);
+    }
+
+    /// True once the engine raised `event` (e.g. "Status Line 1 CONNECTED").
+    bool saw(const std::string& event) const {
+        return std::find(events.raised.begin(), events.raised.end(), event) != events.raised.end();
+    }
+    /// Waits until the engine raised `event`.
+    bool waitForEvent(const std::string& event, std::chrono::milliseconds limit, BaresipControl* peer = nullptr) {
+        return waitFor([&] { return saw(event); }, limit, peer);
+    }
+
+    sip_engine::testing::RecordingEvents events;
+    std::unique_ptr<sip_engine::clsRTC> engine;
+};
+
+inline const std::string kReady = "Status Line 1 is initialized and ready to make/receive calls.";
+
+}  // namespace pelex::testing
