@@ -31,13 +31,16 @@ struct Context {
     std::map<const linphone::Call*, std::weak_ptr<LinphoneSession>> sessions;
     std::weak_ptr<LinphoneSession> placing;  // the session whose call is being placed
     std::vector<std::weak_ptr<LinphoneProfile>> profiles;
+    /// The stack is turned faster until then (signalling under way).
+    std::chrono::steady_clock::time_point busyUntil{};
+    void markBusy() { busyUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2); }
 
     /// Queues an event; it reaches the sink after the current stack call.
     void post(rtc::EventType type, std::function<void(rtc::IRTCEventSink&, rtc::EventType)> deliver);
     /// Delivers the queued events (a nested call goes on with the rest).
     void drain();
-    /// The core, or RTCError when the client is not running.
-    linphone::Core& liveCore() const;
+    /// The core, or RTCError when the client is not running (and marks the stack busy).
+    linphone::Core& liveCore();
 
 private:
     struct Pending {

@@ -70,6 +70,7 @@ void check(linphone::Status status, const char* what) {
 }  // namespace
 
 void Context::post(EventType type, std::function<void(IRTCEventSink&, EventType)> deliver) {
+    markBusy();
     queue_.push_back({type, std::move(deliver)});
 }
 
@@ -86,8 +87,9 @@ void Context::drain() {
     }
 }
 
-linphone::Core& Context::liveCore() const {
+linphone::Core& Context::liveCore() {
     if (!core) throw RTCError("the client is not running");
+    markBusy();
     return *core;
 }
 

@@ -24,6 +24,8 @@ public:
     void poll();
     /// Every event received so far (objects with "type", "param", "accountaor", ...).
     const std::vector<QJsonObject>& events() const { return events_; }
+    /// Forgets the events received so far.
+    void clear() { events_.clear(); }
     /// The first event of `type` (and for account `aor`, when given), or an empty object.
     QJsonObject find(const std::string& type, const std::string& aor = {}) const;
     /// True once an event of `type` (for `aor`, when given) arrived.
