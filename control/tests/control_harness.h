@@ -51,12 +51,13 @@ protected:
         s.processStarter = starter;
         s.store = store;
         s.socket = std::move(memorySocket);
-        s.engineFactory = [this](CallEngineEvents& events) {
+        s.engineFactory = engineFactory ? engineFactory : [this](CallEngineEvents& events) {
             auto engine = std::make_unique<ScriptedEngine>(events);
             engines.push_back(engine.get());
             return engine;
         };
         s.endpoints = {u"account.test", u"5061", u"http://www.site.test"};
+        if (settingsStore) s.store = settingsStore;
         control = std::make_unique<Pelex_MSN>(std::move(s));
     }
 
@@ -111,6 +112,8 @@ protected:
     std::shared_ptr<MemorySettingsStore> store = std::make_shared<MemorySettingsStore>();
     account_protocol::testing::MemorySocket* socket = nullptr;
     std::vector<ScriptedEngine*> engines;
+    CallEngineFactory engineFactory;             ///< when set, used instead of scripted engines
+    std::shared_ptr<SettingsStore> settingsStore;  ///< when set, used instead of `store`
     std::unique_ptr<Pelex_MSN> control;
 };
 

@@ -1,0 +1,46 @@
+#include "control/pelex_control_factory.h"
+
+#include "account_protocol/detached_process_starter.h"
+#include "account_protocol/qt_tcp_socket.h"
+#include "control/cls_rtc_engine.h"
+#include "control/qt_desktop.h"
+#include "control/registry_settings_store.h"
+#include "settings/store_location.h"
+#include "sip_engine/linphone/qt_one_shot_timer.h"
+
+namespace pelex::control {
+
+namespace {
+
+// The user's store; when it cannot be opened the phone still works, with
+// settings kept only until it is closed, and the user is told so.
+std::shared_ptr<SettingsStore> openSettings(const std::shared_ptr<platform::MessageBox>& box) {
+    try {
+        return std::make_shared<RegistrySettingsStore>(settings::openUserStore(), box);
+    } catch (const std::exception& e) {
+        box->show(u"The settings store cannot be opened (" + QString::fromLocal8Bit(e.what()).toStdU16String() +
+                      u"). Your number and options will not be kept after this session.",
+                  u"PelexMSN", platform::MessageIcon::Exclamation);
+        return std::make_shared<RegistrySettingsStore>(settings::Store::openInMemory(), box);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& controlFolder) {
+    ControlServices s;
+    auto box = std::make_shared<QtMessageBox>();
+    s.messageBox = box;
+    s.audio = std::make_shared<QtAudioOutput>();
+    s.urlOpener = std::make_shared<DesktopUrlOpener>();
+    s.clock = std::make_shared<SystemClock>();
+    s.processStarter = std::make_shared<account_protocol::DetachedProcessStarter>();
+    s.store = openSettings(box);
+    s.socket = std::make_unique<account_protocol::QtTcpSocket>();
+    s.engineFactory = clsRtcEngineFactory(sip_engine::linphone_rtc::linphonePlatform());
+    s.endpoints = serviceEndpointsFromEnvironment();
+    s.controlFolder = controlFolder;
+    return std::make_unique<Pelex_MSN>(std::move(s), parent);
+}
+
+}  // namespace pelex::control
