@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -134,6 +136,27 @@ struct Store::Db {
         return s.integer(0);
     }
 
+    // Sets the journal and checks (or creates) the tables.
+    void prepare(const std::string& name, const std::vector<SeedValue>& seed, bool wal) {
+        if (wal) exec(handle, "PRAGMA journal_mode = WAL");
+        exec(handle, "PRAGMA synchronous = FULL");
+        Transaction t(handle, true);
+        int version = 0;
+        {
+            Statement s(handle, "PRAGMA user_version");
+            if (s.step()) version = static_cast<int>(s.integer(0));
+        }
+        if (version == 0) {
+            Statement s(handle, "SELECT count(*) FROM sqlite_schema");
+            s.step();
+            if (s.integer(0) != 0) throw StoreError("not a settings store: " + name);
+            createSchema(seed);
+        } else if (version != kSchemaVersion) {
+            throw StoreError("settings store " + name + " has unknown format version " + std::to_string(version));
+        }
+        t.commit();
+    }
+
     void createSchema(const std::vector<SeedValue>& seed) {
         exec(handle,
              "CREATE TABLE keys(id INTEGER PRIMARY KEY, root INTEGER NOT NULL, path BLOB NOT NULL,"
@@ -196,27 +219,23 @@ std::unique_ptr<Store::Db> Store::openDb(const std::string& name, const std::vec
         throw StoreError("cannot open settings store " + name + ": " +
                          (db->handle ? sqlite3_errmsg(db->handle) : sqlite3_errstr(rc)));
     }
-    try {
-        sqlite3_busy_timeout(db->handle, kBusyTimeoutMs);
-        if (wal) exec(db->handle, "PRAGMA journal_mode = WAL");
-        exec(db->handle, "PRAGMA synchronous = FULL");
-        Transaction t(db->handle, true);
-        int version = 0;
-        {
-            Statement s(db->handle, "PRAGMA user_version");
-            if (s.step()) version = static_cast<int>(s.integer(0));
+    sqlite3_busy_timeout(db->handle, kBusyTimeoutMs);
+    // Switching to the write-ahead log and creating the tables can meet
+    // another process doing the same on a new file; SQLite then reports
+    // "busy" without waiting, so the set-up is retried for a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    while (true) {
+        try {
+            db->prepare(name, seed, wal);
+            break;
+        } catch (const SqlFailure& f) {
+            const int primary = f.code & 0xff;
+            if ((primary == SQLITE_BUSY || primary == SQLITE_LOCKED) && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
+            throw StoreError("cannot open settings store " + name + ": " + sqlite3_errstr(f.code));
         }
-        if (version == 0) {
-            Statement s(db->handle, "SELECT count(*) FROM sqlite_schema");
-            s.step();
-            if (s.integer(0) != 0) throw StoreError("not a settings store: " + name);
-            db->createSchema(seed);
-        } else if (version != kSchemaVersion) {
-            throw StoreError("settings store " + name + " has unknown format version " + std::to_string(version));
-        }
-        t.commit();
-    } catch (const SqlFailure& f) {
-        throw StoreError("cannot open settings store " + name + ": " + sqlite3_errstr(f.code));
     }
     return db;
 }
