@@ -142,9 +142,13 @@ void Pelex_MSN::buildChildren() {
     chkSaveProfile_ = new QCheckBox(QStringLiteral("Save Profile"), picLoginForm_);
     chkSaveProfile_->setObjectName(QStringLiteral("chkSaveProfile"));
     chkSaveProfile_->setChecked(true);
+    QFont boxFont = small;
+    boxFont.setPixelSize(std::max(6, px(135)));
+    chkSaveProfile_->setFont(boxFont);
     place(chkSaveProfile_, layout::chkSaveProfile);
     lblregister_ = new ImageButton(QStringLiteral("lblregister"), QStringLiteral("New Register"), picLoginForm_);
     place(lblregister_, layout::lblregister);
+    lblregister_->setPicture(skin::linkCaption(lblregister_->size(), lblregister_->text()));
     chkAutoLogin_ = new QCheckBox(QStringLiteral("Auto Login"), picLoginForm_);
     chkAutoLogin_->setObjectName(QStringLiteral("chkAutoLogin"));
     place(chkAutoLogin_, layout::chkAutoLogin);

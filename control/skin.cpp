@@ -145,8 +145,8 @@ QPixmap displayPanel(QSize size) {
     g.setColorAt(0, QColor(196, 220, 170));
     g.setColorAt(1, QColor(160, 190, 135));
     p.fillRect(pix.rect(), g);
-    p.setPen(QColor(120, 150, 100));
-    for (int y = 2; y < size.height(); y += 3) p.drawLine(0, y, size.width(), y);  // faint LCD rows
+    p.setPen(QColor(150, 180, 125, 90));
+    for (int y = 3; y < size.height(); y += 4) p.drawLine(0, y, size.width(), y);  // faint LCD rows
     return pix;
 }
 
@@ -171,6 +171,18 @@ QPixmap keyPressed(int index, QSize size) {
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     drawKeyFace(p, QRectF(pix.rect()), index, true);
+    return pix;
+}
+
+QPixmap linkCaption(QSize size, const QString& text) {
+    QPixmap pix = blank(size);
+    QPainter p(&pix);
+    QFont f = p.font();
+    f.setPixelSize(std::max(6, int(size.height() * 0.6)));
+    f.setUnderline(true);
+    p.setFont(f);
+    p.setPen(QColor(20, 60, 170));
+    p.drawText(QRectF(pix.rect()), Qt::AlignCenter, text);
     return pix;
 }
 

@@ -20,6 +20,8 @@ QPixmap displayPanel(QSize size);
 QPixmap signInButton(QSize size, bool pressed);
 /// Keypad key `index` (0-11) held down.
 QPixmap keyPressed(int index, QSize size);
+/// A link's caption: underlined blue text, centred on a clear background.
+QPixmap linkCaption(QSize size, const QString& text);
 /// The call button held down.
 QPixmap callPressed(QSize size);
 
