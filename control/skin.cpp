@@ -178,7 +178,7 @@ QPixmap linkCaption(QSize size, const QString& text) {
     QPixmap pix = blank(size);
     QPainter p(&pix);
     QFont f = p.font();
-    f.setPixelSize(std::max(6, int(size.height() * 0.6)));
+    f.setPixelSize(std::max(6, int(size.height() * 0.5)));
     f.setUnderline(true);
     p.setFont(f);
     p.setPen(QColor(20, 60, 170));
