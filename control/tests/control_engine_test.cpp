@@ -26,6 +26,8 @@ protected:
         deliverLoginCode("sippw", ",127.0.0.1,5060");
         ASSERT_EQ(clients.size(), 1u);
     }
+    // The engine's timers report to `timers`: the control (and its engine) go first.
+    void TearDown() override { control.reset(); }
     MemoryClient& client() { return *clients.back(); }
     bool called(const std::string& call) {
         const auto& c = client().script->calls;
