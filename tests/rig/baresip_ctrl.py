@@ -17,7 +17,7 @@ import time
 
 class BaresipControl:
     def __init__(self, port=None, host="127.0.0.1"):
-        port = port or int(os.environ.get("PELEX_RIG_PEER_CTRL_PORT", "4470"))
+        port = port or int(os.environ.get("PELEX_RIG_PEER_CTRL_PORT", "5074"))
         self.sock = socket.create_connection((host, port), timeout=5)
         self.buffer = b""
 

@@ -6,10 +6,14 @@
 #
 # Settings (environment; the defaults stay clear of a demo on 5060):
 #   PELEX_RIG_DIR             state folder (configs, logs, pids)  default /tmp/pelex-rig-$UID
-#   PELEX_RIG_SIP_PORT        Kamailio UDP port, wrong password -> 401   default 5070
-#   PELEX_RIG_REJECT_PORT     Kamailio UDP port, wrong password -> 403   default 5071
-#   PELEX_RIG_PEER_PORT       baresip SIP port                           default 5072
-#   PELEX_RIG_PEER_CTRL_PORT  baresip ctrl_tcp port (JSON netstrings)    default 4470
+#   PELEX_RIG_BASE_PORT       first of 30 ports the rig uses, or "auto" for a free
+#                             block (several rigs on one machine)       default 5070
+#     base      Kamailio UDP port, wrong password -> 401
+#     base+1    Kamailio UDP port, wrong password -> 403
+#     base+2    baresip SIP port (UDP and TCP)
+#     base+3    baresip SIP over TLS (it takes the SIP port + 1)
+#     base+4    baresip ctrl_tcp port (JSON netstrings)
+#     base+10 to base+29   baresip RTP ports
 #   PELEX_RIG_PEER_ANSWER     answer mode of 1001: auto|manual            default auto
 #   PELEX_RIG_OWNER_PID       when set, the rig stops itself once that process is gone
 #                             (a test that crashes leaves nothing running)
@@ -29,11 +33,40 @@ while [ $# -gt 0 ]; do
         *) echo "rig.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
-sip_port=${PELEX_RIG_SIP_PORT:-5070}
-reject_port=${PELEX_RIG_REJECT_PORT:-5071}
-peer_port=${PELEX_RIG_PEER_PORT:-5072}
-ctrl_port=${PELEX_RIG_PEER_CTRL_PORT:-4470}
+base_port=${PELEX_RIG_BASE_PORT:-5070}
 answer_mode=${PELEX_RIG_PEER_ANSWER:-auto}
+
+free_base() {  # a random block of 30 ports, all free for UDP and TCP
+    python3 - <<'PY'
+import random, socket
+def free(port):
+    for kind in (socket.SOCK_DGRAM, socket.SOCK_STREAM):
+        s = socket.socket(socket.AF_INET, kind)
+        try:
+            s.bind(("127.0.0.1", port))
+        except OSError:
+            return False
+        finally:
+            s.close()
+    return True
+for _ in range(200):
+    base = random.randrange(20000, 29970, 30)
+    if all(free(base + i) for i in range(30)):
+        print(base)
+        break
+PY
+}
+
+set_ports() {
+    [ "$base_port" = auto ] && base_port=$(free_base)
+    [ -n "$base_port" ] || { echo "rig.sh: no free ports" >&2; exit 1; }
+    sip_port=$base_port
+    reject_port=$((base_port + 1))
+    peer_port=$((base_port + 2))
+    ctrl_port=$((base_port + 4))
+    rtp_first=$((base_port + 10))
+    rtp_last=$((base_port + 29))
+}
 
 password_of() { awk -v u="$1" '$1 == u { print $2 }' "$here/users.txt"; }
 
@@ -57,7 +90,7 @@ stop_one() {
 render() {  # template output
     sed -e "s|@STATE_DIR@|$dir|g" -e "s|@SIP_PORT@|$sip_port|g" -e "s|@REJECT_PORT@|$reject_port|g" \
         -e "s|@PEER_PORT@|$peer_port|g" -e "s|@CTRL_PORT@|$ctrl_port|g" \
-        -e "s|@ANSWER_MODE@|$answer_mode|g" -e "s|@RTP_PORTS@|$((peer_port + 20000))-$((peer_port + 20099))|g" \
+        -e "s|@ANSWER_MODE@|$answer_mode|g" -e "s|@RTP_PORTS@|$rtp_first-$rtp_last|g" \
         -e "s|@PW_1001@|$(password_of 1001)|g" -e "s|@PW_1002@|$(password_of 1002)|g" "$1" > "$2"
 }
 
@@ -102,6 +135,7 @@ start() {
         echo "rig.sh: already running in $dir" >&2
         exit 1
     fi
+    set_ports
     mkdir -p "$dir/baresip"
     write_users
     write_tone "$dir/peer-tone.wav"
@@ -126,6 +160,8 @@ start() {
         echo "PELEX_RIG_REJECT_PORT=$reject_port"
         echo "PELEX_RIG_PEER_PORT=$peer_port"
         echo "PELEX_RIG_PEER_CTRL_PORT=$ctrl_port"
+        echo "PELEX_RIG_PEER_RTP_FIRST=$rtp_first"
+        echo "PELEX_RIG_PEER_RTP_LAST=$rtp_last"
         echo "PELEX_RIG_PHONE_USER=1000"
         echo "PELEX_RIG_PHONE_PASSWORD=$(password_of 1000)"
     } > "$dir/rig.env"
