@@ -51,6 +51,13 @@ void copyAndReport(std::ostream& out, const char* file, const std::string& desti
         return;
     }
     std::error_code ec;
+    // Run from the destination folder itself, the file is already in place:
+    // copying it onto itself would only fail.
+    if (std::filesystem::equivalent(file, fileName(destination), ec)) {
+        out << "\nCopy succeeded.";
+        return;
+    }
+    ec.clear();
     std::filesystem::copy_file(file, fileName(destination), std::filesystem::copy_options::overwrite_existing, ec);
     out << (ec ? "\nCopy failed." : "\nCopy succeeded.");
 }

@@ -181,6 +181,13 @@ TEST_F(InstallerTest, AFailedCopySaysSoAndTheRunGoesOn) {
     EXPECT_EQ(readFile(downloaded + "PelexMSN.inf"), "[version]\n");
 }
 
+TEST_F(InstallerTest, RunFromTheDestinationFolderTheFileStaysInPlace) {
+    put(kAppPaths, text("Path", source.string() + "/"));
+    const auto r = install();
+    EXPECT_EQ(r.out, "Copying msgrp2p.xml to " + source.string() + "/ ...\nCopy succeeded.");
+    EXPECT_EQ(readFile(source / "msgrp2p.xml"), "<Activities/>\n");
+}
+
 TEST_F(InstallerTest, AStringWithoutTerminatorLosesItsLastByte) {
     // "…/messengerX" without its zero: the reader drops the "X".
     put(kAppPaths, {"Path", kString, messenger + "X"});
