@@ -27,7 +27,7 @@ struct SqlFailure {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) : db_(db) {
+    Statement(sqlite3* db, const char* sql) {
         if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) throw SqlFailure{sqlite3_errcode(db)};
     }
     Statement(const Statement&) = delete;
@@ -67,7 +67,6 @@ private:
     void check(int rc) {
         if (rc != SQLITE_OK) throw SqlFailure{rc};
     }
-    sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
