@@ -405,6 +405,7 @@ private:
             core->stop();
         }
         context_->sessions.clear();
+        context_->discard();
         sessionsKeptAlive_.clear();
     }
 

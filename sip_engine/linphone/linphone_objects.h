@@ -39,6 +39,8 @@ struct Context {
     void post(rtc::EventType type, std::function<void(rtc::IRTCEventSink&, rtc::EventType)> deliver);
     /// Delivers the queued events (a nested call goes on with the rest).
     void drain();
+    /// Drops the queued events (they hold sessions, which hold this context).
+    void discard() { queue_.clear(); }
     /// The core, or RTCError when the client is not running (and marks the stack busy).
     linphone::Core& liveCore();
 
