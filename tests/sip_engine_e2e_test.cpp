@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 
@@ -65,6 +68,17 @@ TEST_F(SipEndToEnd, RegistersAndShowsReady) {
     EXPECT_TRUE(p.saw("Status Line 1 is registering."));
     EXPECT_TRUE(p.saw(kReady));
     EXPECT_FALSE(p.saw("RegFail Number is not registered."));
+    // Nothing the engine keeps on disk holds the password.
+    p.engine.reset();
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::getenv("PELEX_SIP_DATA_DIR"))) {
+        if (!entry.is_regular_file()) continue;
+        ++files;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content.find(SipRig::kPhonePassword), std::string::npos) << entry.path();
+    }
+    EXPECT_GT(files, 0) << "the engine keeps its files in its own folder";
 }
 
 TEST_F(SipEndToEnd, WrongPasswordIsRejectedThenNotRegisteredAndNotRetried) {
