@@ -209,6 +209,8 @@ TEST_F(SipEndToEnd, ShutDownUnregistersAndEndsWithSignOut) {
     EXPECT_TRUE(p.saw("Status Signing Out..."));
     ASSERT_TRUE(p.waitForEvent("SignOut", 10s));
     EXPECT_EQ(p.engine->g_objRTCClient, nullptr);
+    // Signing out is not a registration failure.
+    EXPECT_FALSE(p.saw("RegFail Number is not registered."));
     EXPECT_THROW(p.engine->ShutDown(), std::exception);
 }
 

@@ -237,7 +237,9 @@ public:
     void onAccountRegistrationStateChanged(const std::shared_ptr<linphone::Account>& account,
                                            linphone::RegistrationState state, const std::string& message) {
         auto profile = profileOf(account);
-        if (!profile || profile->rejected) return;
+        // Unregistering is part of the shut-down, which ends with its own
+        // clean-up event rather than a registration failure.
+        if (!profile || profile->rejected || shuttingDown_) return;
         const auto info = account->getErrorInfo();
         const int code = info ? info->getProtocolCode() : 0;
         using R = linphone::RegistrationState;
