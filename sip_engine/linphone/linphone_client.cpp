@@ -361,7 +361,7 @@ private:
                        [event](IRTCEventSink& sink, EventType type) { sink.Event(type, *event); });
     }
 
-    // The stack turns every iterateMs while idle, and five times as often for
+    // The stack turns every iterateMs while idle, and ten times as often for
     // two seconds after any activity, so signalling round trips stay short
     // without costing an idle phone its CPU.
     void tick() {
@@ -370,7 +370,7 @@ private:
         context_->core->iterate();
         iterating_ = false;
         const auto now = std::chrono::steady_clock::now();
-        if (context_->core && (context_->core->getCallsNb() > 0 || now < context_->busyUntil)) {
+        if (context_->core && now < context_->busyUntil) {
             if (timer_->interval() != fastMs()) timer_->setInterval(fastMs());
         } else if (timer_->interval() != options_.iterateMs) {
             timer_->setInterval(options_.iterateMs);
@@ -386,7 +386,7 @@ private:
         context_->drain();
     }
 
-    int fastMs() const { return std::max(1, options_.iterateMs / 4); }
+    int fastMs() const { return std::max(1, options_.iterateMs / 10); }
 
     bool cleanupDone() const {
         if (std::chrono::steady_clock::now() > cleanupDeadline_) return true;
