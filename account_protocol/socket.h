@@ -47,7 +47,9 @@ public:
     virtual void Connect() {}
     /// New bytes were received; `bytesTotal` is what is buffered now.
     virtual void DataArrival(std::size_t bytesTotal) { (void)bytesTotal; }
-    /// The peer closed the connection; the socket is Closed and its buffer empty.
+    /// The peer closed the connection. Data that arrived before the close
+    /// was announced through DataArrival first and stays readable until
+    /// Close() or Connect(); State() is Closed.
     virtual void Close() {}
     /// The connection failed or broke (refused, unreachable, reset...); the
     /// socket is in the Error state until Close() or Connect().
