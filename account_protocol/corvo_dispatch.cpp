@@ -9,14 +9,31 @@
 namespace pelex::account_protocol {
 namespace {
 
+using Fields = QList<QStringView>;
+
 const QString kInvalidLoginText = QStringLiteral("Invalid user name and password, please try again !!!");
 
 /// Field `i` of a split message; a field that is not there is a failure.
-const QString& field(const QStringList& fields, qsizetype i) {
+QStringView fieldView(const Fields& fields, qsizetype i) {
     if (i >= fields.size()) {
         throw ProtocolFailure("message has no field " + std::to_string(i));
     }
     return fields[i];
+}
+
+QString field(const Fields& fields, qsizetype i) { return fieldView(fields, i).toString(); }
+
+/// Exact, case-sensitive equality, inlined: the dispatcher compares every
+/// message's code with up to 31 codes.
+inline bool same(QStringView a, const QString& b) {
+    const qsizetype n = a.size();
+    if (n != b.size()) return false;
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (x[i] != y[i]) return false;
+    }
+    return true;
 }
 
 bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
@@ -30,7 +47,9 @@ QStringView trimBlanks(QStringView text) {
 
 }  // namespace
 
-std::int16_t toInt16(const QString& text) {
+std::int16_t toInt16(const QString& text) { return toInt16(QStringView(text)); }
+
+std::int16_t toInt16(QStringView text) {
     QStringView digits = trimBlanks(text);
     bool negative = false;
     if (!digits.isEmpty() && (digits.front() == u'-' || digits.front() == u'+')) {
@@ -38,18 +57,18 @@ std::int16_t toInt16(const QString& text) {
         digits = digits.mid(1);
     }
     if (digits.isEmpty() || digits.size() > 6) {
-        throw ProtocolFailure("not a 16-bit number: " + text.toStdString());
+        throw ProtocolFailure("not a 16-bit number: " + text.toString().toStdString());
     }
     long value = 0;
     for (QChar c : digits) {
         if (c < u'0' || c > u'9') {
-            throw ProtocolFailure("not a 16-bit number: " + text.toStdString());
+            throw ProtocolFailure("not a 16-bit number: " + text.toString().toStdString());
         }
         value = value * 10 + (c.unicode() - u'0');
     }
     if (negative) value = -value;
     if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max()) {
-        throw ProtocolFailure("number out of the 16-bit range: " + text.toStdString());
+        throw ProtocolFailure("number out of the 16-bit range: " + text.toString().toStdString());
     }
     return static_cast<std::int16_t>(value);
 }
@@ -59,76 +78,76 @@ bool CorvoProtocol::ProcessStringData(const QString& value) {
     // receive loop, which stops the batch.
     return trapNothing([&] {
         if (value.isEmpty()) return false;
-        const QStringList f = value.split(Deliminator, Qt::KeepEmptyParts);
-        const QString& code = f.front();
+        const Fields f = QStringView(value).split(Deliminator, Qt::KeepEmptyParts);
+        const QStringView code = f.front();
 
-        if (code == APP_) {
+        if (same(code, APP_)) {
             SendAuthetication();
-        } else if (code == AUT_) {
+        } else if (same(code, AUT_)) {
             SendUserNamePassword();
-        } else if (code == ACC_) {
+        } else if (same(code, ACC_)) {
             handleAccessRight(f);
-        } else if (code == CVP_command_bits_USF) {
+        } else if (same(code, CVP_command_bits_USF)) {
             handleContactList(f, false);
-        } else if (code == CVP_command_bits_USB) {
+        } else if (same(code, CVP_command_bits_USB)) {
             handleContactList(f, true);
-        } else if (code == CVP_command_bits_CNC) {
+        } else if (same(code, CVP_command_bits_CNC)) {
             events_.ConnectUser(value);
-        } else if (code == CVP_command_bits_BUZ) {
+        } else if (same(code, CVP_command_bits_BUZ)) {
             events_.BuzzAndRequestPermission(field(f, 1));
-        } else if (code == CVP_command_bits_RAU) {
+        } else if (same(code, CVP_command_bits_RAU)) {
             // Friend directory: this system has none, so no effect.
-        } else if (code == CVP_command_bits_RAF || code == CVP_command_bits_RAS) {
-        } else if (code == CVP_command_bits_RRU) {
+        } else if (same(code, CVP_command_bits_RAF) || same(code, CVP_command_bits_RAS)) {
+        } else if (same(code, CVP_command_bits_RRU)) {
             // Friend directory: no effect.
-        } else if (code == CVP_command_bits_RRF || code == CVP_command_bits_RRS) {
-        } else if (code == CVP_command_bits_UNL) {
+        } else if (same(code, CVP_command_bits_RRF) || same(code, CVP_command_bits_RRS)) {
+        } else if (same(code, CVP_command_bits_UNL)) {
             events_.UnloadMe();
-        } else if (code == SVR_) {
-            const QString& address = field(f, 1);
-            events_.RedirectServer(address, toInt16(field(f, 2)));
-        } else if (code == CPG_) {
+        } else if (same(code, SVR_)) {
+            const QString address = field(f, 1);
+            events_.RedirectServer(address, toInt16(fieldView(f, 2)));
+        } else if (same(code, CPG_)) {
             // Friend directory: no effect.
-        } else if (code == CPR_) {
+        } else if (same(code, CPR_)) {
             events_.ConnectionRejected(field(f, 1), field(f, 2));
-        } else if (code == CVP_command_bits_MSG) {
-            if (field(f, 1).contains(QStringLiteral("rejected"), Qt::CaseSensitive)) {
+        } else if (same(code, CVP_command_bits_MSG)) {
+            if (fieldView(f, 1).contains(u"rejected", Qt::CaseSensitive)) {
                 events_.ConnectionRejected(field(f, 1), QStringLiteral(" "));
             }
-        } else if (code == CVP_command_bits_ADV) {
+        } else if (same(code, CVP_command_bits_ADV)) {
             events_.AdvertisementPage(field(f, 1));
-        } else if (code == CVP_command_bits_REG) {
+        } else if (same(code, CVP_command_bits_REG)) {
             events_.RegistrationPage(field(f, 1));
-        } else if (code == CVP_command_bits_AFR) {
+        } else if (same(code, CVP_command_bits_AFR)) {
             events_.AddFriendPage(field(f, 1));
-        } else if (code == CVP_command_bits_FAQ) {
+        } else if (same(code, CVP_command_bits_FAQ)) {
             events_.FAQPage(field(f, 1));
-        } else if (code == CVP_command_bits_NSV) {
+        } else if (same(code, CVP_command_bits_NSV)) {
             events_.MainServerAddressChange(field(f, 1), field(f, 2));
-        } else if (code == CVP_command_bits_CCR) {
-            events_.ConnectionRequestCancel(f.size() == 2 ? f[1] : QString());
-        } else if (code == CVP_command_bits_CNS) {
+        } else if (same(code, CVP_command_bits_CCR)) {
+            events_.ConnectionRequestCancel(f.size() == 2 ? f[1].toString() : QString());
+        } else if (same(code, CVP_command_bits_CNS)) {
             events_.LanToLanClientConnect(field(f, 1), field(f, 2));
-        } else if (code == CVP_command_bits_LRS) {
-            LRStatus = toInt16(field(f, 1));
+        } else if (same(code, CVP_command_bits_LRS)) {
+            LRStatus = toInt16(fieldView(f, 1));
             skipOnFailure([&] { events_.NetworkTypeIdentification(LRStatus, field(f, 2)); });
-        } else if (code == UPD_) {
+        } else if (same(code, UPD_)) {
             skipOnFailure([&] { startUpdater(); });
-        } else if (code == IPH_) {
+        } else if (same(code, IPH_)) {
             events_.RouterIPHer(field(f, 1));
-        } else if (code == STA_) {
+        } else if (same(code, STA_)) {
             events_.ShowStatus(field(f, 1));
-        } else if (code == CRR_) {
+        } else if (same(code, CRR_)) {
             events_.UserRing();
-        } else if (code == CVP_command_bits_SIPCode) {
+        } else if (same(code, CVP_command_bits_SIPCode)) {
             events_.LoginCode(field(f, 1));
         }
         return false;
     });
 }
 
-void CorvoProtocol::handleAccessRight(const QStringList& f) {
-    accessRight_ = toInt16(field(f, 1));
+void CorvoProtocol::handleAccessRight(const Fields& f) {
+    accessRight_ = toInt16(fieldView(f, 1));
     if (accessRight_ == -2) {
         refuseSignIn(QStringLiteral("Your VozeDezor account has expired. To renew it, please visit ") +
                      serviceWebHost_);
@@ -150,13 +169,13 @@ void CorvoProtocol::refuseSignIn(const QString& text) {
     events_.InvalidLogin();
 }
 
-void CorvoProtocol::handleContactList(const QStringList& f, bool addRows) {
+void CorvoProtocol::handleContactList(const Fields& f, bool addRows) {
     if (listView_ == nullptr) return;
     const qsizetype last = f.size() - 1;
     QString statusText;
     for (qsizetype i = 1; i <= last; i += 2) {
         if (trimBlanks(f[i]).isEmpty()) continue;
-        const int s = toInt16(field(f, i + 1));
+        const int s = toInt16(fieldView(f, i + 1));
         if (s == 1) {
             statusText = QStringLiteral("Online");
         } else if (s == 0) {
@@ -164,11 +183,12 @@ void CorvoProtocol::handleContactList(const QStringList& f, bool addRows) {
         } else if (s == 2) {
             statusText = QStringLiteral("Undefine");
         }
-        const QString key = QStringLiteral("key-") + f[i];
+        const QString caption = f[i].toString();
+        const QString key = QStringLiteral("key-") + caption;
         if (addRows) {
             bool added = false;
             skipOnFailure([&] {
-                listView_->addRow(key, f[i]);
+                listView_->addRow(key, caption);
                 added = true;
             });
             if (added) skipOnFailure([&] { listView_->setSubItem(key, 1, statusText); });

@@ -170,8 +170,9 @@ private:
     bool connected() const;
     Socket& socket() const;
     void send(const QString& code, const QString& body);
-    void handleAccessRight(const QStringList& fields);
-    void handleContactList(const QStringList& fields, bool addRows);
+    using Fields = QList<QStringView>;
+    void handleAccessRight(const Fields& fields);
+    void handleContactList(const Fields& fields, bool addRows);
     void startUpdater();
     void refuseSignIn(const QString& text);
 
@@ -202,5 +203,6 @@ private:
 /// optional sign and decimal digits. Throws ProtocolFailure otherwise or
 /// when the value is outside -32768..32767.
 std::int16_t toInt16(const QString& field);
+std::int16_t toInt16(QStringView field);
 
 }  // namespace pelex::account_protocol

@@ -1,19 +1,19 @@
 #include "account_protocol/socket.h"
 
-#include "codepage/codepage.h"
+#include "account_protocol/text_bytes.h"
 
 namespace pelex::account_protocol {
 
 void Socket::SendData(const QString& text) {
-    sendBytes(codepage::toAnsi(text.toStdU16String()));
+    sendBytes(toAnsi(text));
 }
 
 QString Socket::PeekData() {
-    return QString::fromStdU16String(codepage::fromAnsi(peekBytes()));
+    return fromAnsi(peekBytes());
 }
 
 QString Socket::GetData(std::size_t maxLength) {
-    return QString::fromStdU16String(codepage::fromAnsi(takeBytes(maxLength)));
+    return fromAnsi(takeBytes(maxLength));
 }
 
 }  // namespace pelex::account_protocol

@@ -13,7 +13,8 @@ namespace pelex::account_protocol {
 /// Throws codepage::UnrepresentableText for a character without a byte.
 inline std::string toAnsi(const QString& text) { return codepage::toAnsi(text.toStdU16String()); }
 
-inline QString fromAnsi(std::string_view bytes) { return QString::fromStdU16String(codepage::fromAnsi(bytes)); }
+/// Never fails: every byte has a character.
+QString fromAnsi(std::string_view bytes);
 
 inline bool isRepresentable(const QString& text) {
     return codepage::isRepresentable(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
