@@ -20,6 +20,7 @@ QtTcpSocket::~QtTcpSocket() {
 void QtTcpSocket::Connect(const QString& remoteHost, std::uint16_t remotePort) {
     Close();
     failed_ = false;
+    closeReported_ = false;
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket_.connectToHost(remoteHost, remotePort);
 }
@@ -93,8 +94,11 @@ void QtTcpSocket::onReadyRead() {
     if (events_ && received_.size() > 0) events_->DataArrival(received_.size());
 }
 
-void QtTcpSocket::onDisconnected() {
-    if (closing_) return;
+void QtTcpSocket::onDisconnected() { reportRemoteClose(); }
+
+void QtTcpSocket::reportRemoteClose() {
+    if (closing_ || closeReported_) return;
+    closeReported_ = true;
     // What arrived before the close is offered first.
     const std::size_t before = received_.size();
     pull();
@@ -103,7 +107,13 @@ void QtTcpSocket::onDisconnected() {
 }
 
 void QtTcpSocket::onError(QAbstractSocket::SocketError error) {
-    if (closing_ || error == QAbstractSocket::RemoteHostClosedError) return;
+    if (closing_) return;
+    // A close by the peer can come as this error alone (for example when a
+    // write meets the closed connection): report it as a close, once.
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        reportRemoteClose();
+        return;
+    }
     failed_ = true;
     if (events_) events_->Error(static_cast<int>(error), socket_.errorString());
 }

@@ -31,6 +31,7 @@ private:
     void onConnected();
     void onReadyRead();
     void onDisconnected();
+    void reportRemoteClose();
     void onError(QAbstractSocket::SocketError error);
 
     QTcpSocket socket_;
@@ -38,6 +39,7 @@ private:
     ReceiveBuffer received_;
     bool failed_ = false;   // the last connection ended in an error
     bool closing_ = false;  // inside Close(): no events for our own close
+    bool closeReported_ = false;
 };
 
 }  // namespace pelex::account_protocol

@@ -23,7 +23,7 @@ inline void ensureCoreApplication() {
 
 /// Runs Qt's event loop until `done()` or `ms` milliseconds; returns done().
 template <class Pred>
-bool waitFor(Pred done, int ms = 5000) {
+bool waitFor(Pred done, int ms = 15000) {
     QDeadlineTimer deadline(ms);
     while (!done() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
