@@ -166,12 +166,13 @@ TEST_F(ServerConversationTest, AServerThatDropsTheClientIsReported) {
     ASSERT_NE(server.port(), 0);
     Client client(u"1000"_s, u"secret"_s);
     client.socket.Connect(u"127.0.0.1"_s, server.port());
-    ASSERT_TRUE(testing::waitFor([&] { return client.socket.State() == 7; }));
+    ASSERT_TRUE(testing::waitFor([&] { return client.socket.State() == 7; }))
+        << "state " << client.socket.State() << " error " << client.error.toStdString();
     client.socket.sendBytes(std::string(70 * 1024, 'z'));  // never a delimiter
     // The server closes with unread bytes, which may reach the client as a
     // close or as a reset: either way the owner hears of it.
     EXPECT_TRUE(testing::waitFor([&] { return client.closedByServer || !client.error.isEmpty(); }, 15000))
-        << server.output().toStdString();
+        << "state " << client.socket.State() << "\nserver: " << server.output().toStdString();
     EXPECT_TRUE(server.output().contains(u"dropped"_s));
 }
 
