@@ -1,0 +1,133 @@
+// The library's four exported entry points and its class factory.
+
+#include <dlfcn.h>
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "control/library/class_registration.h"
+#include "control/library/pelex_control_abi.h"
+#include "control/library/store_access.h"
+#include "control/pelex_control_factory.h"
+
+namespace {
+
+using pelex::control::Pelex_MSN;
+
+// One created control: the ABI header first, so a PelexControl* is the object.
+struct ControlObject {
+    PelexControl abi;
+    QPointer<Pelex_MSN> widget;  // the host's window may delete it first
+};
+static_assert(std::is_standard_layout_v<PelexControl>);
+
+// Controls alive; what the unload test answers from.
+int live_controls = 0;
+
+Pelex_MSN* widgetOf(PelexControl* self) {
+    return self ? reinterpret_cast<ControlObject*>(self)->widget.data() : nullptr;
+}
+
+template <void (Pelex_MSN::*method)()>
+void call(PelexControl* self) {
+    if (Pelex_MSN* w = widgetOf(self)) (w->*method)();
+}
+
+void hideControl(PelexControl* self) {
+    if (Pelex_MSN* w = widgetOf(self)) w->hide();
+}
+
+void showControl(PelexControl* self) {
+    if (Pelex_MSN* w = widgetOf(self)) w->show();
+}
+
+void* widgetPointer(PelexControl* self) { return static_cast<QWidget*>(widgetOf(self)); }
+
+const PelexControlVtbl control_vtbl{
+    PELEX_CONTROL_ABI_VERSION,
+    &call<&Pelex_MSN::imgCall_Click>,
+    &call<&Pelex_MSN::imgDiscon_Click>,
+    &call<&Pelex_MSN::imgLogin_Click>,
+    &call<&Pelex_MSN::imgOption_Click>,
+    &call<&Pelex_MSN::newRTC1>,
+    &call<&Pelex_MSN::UserControl_Terminate>,
+    &hideControl,
+    &showControl,
+    &widgetPointer,
+};
+
+PelexResult createControl(PelexClassFactory*, void* parent, PelexControl** out) {
+    if (!out) return PELEX_E_INVALIDARG;
+    *out = nullptr;
+    try {
+        auto object = std::make_unique<ControlObject>();
+        object->abi.vtbl = &control_vtbl;
+        object->widget = pelex::control::createPelexControl(static_cast<QWidget*>(parent)).release();
+        ++live_controls;
+        *out = &object.release()->abi;
+        return PELEX_S_OK;
+    } catch (...) {
+        return PELEX_E_FAIL;
+    }
+}
+
+void destroyControl(PelexClassFactory*, PelexControl* control) {
+    if (!control) return;
+    std::unique_ptr<ControlObject> object(reinterpret_cast<ControlObject*>(control));
+    delete object->widget.data();  // its destructor runs the control's terminate handling
+    --live_controls;
+}
+
+const PelexClassFactoryVtbl factory_vtbl{PELEX_CONTROL_ABI_VERSION, &createControl, &destroyControl};
+PelexClassFactory factory{&factory_vtbl};
+
+// The file this code was loaded from.
+std::string ownLibraryPath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&createControl), &info) == 0 || !info.dli_fname) return {};
+    return info.dli_fname;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) PelexResult DllRegisterServer() {
+    try {
+        const std::string path = ownLibraryPath();
+        if (path.empty()) return PELEX_E_FAIL;
+        auto store = pelex::library::openSettingsStore();
+        return pelex::library::registerControl(*store, pelex::library::builtInIdentity(), path) ? PELEX_S_OK
+                                                                                               : PELEX_E_FAIL;
+    } catch (...) {
+        return PELEX_E_FAIL;
+    }
+}
+
+__attribute__((visibility("default"))) PelexResult DllUnregisterServer() {
+    try {
+        auto store = pelex::library::openSettingsStore();
+        return pelex::library::unregisterControl(*store, pelex::library::builtInIdentity()) ? PELEX_S_OK
+                                                                                           : PELEX_E_FAIL;
+    } catch (...) {
+        return PELEX_E_FAIL;
+    }
+}
+
+__attribute__((visibility("default"))) PelexResult DllGetClassObject(const char* class_id, PelexClassFactory** out) {
+    if (!out) return PELEX_E_INVALIDARG;
+    *out = nullptr;
+    if (!class_id || !pelex::library::sameClassId(class_id, pelex::library::builtInIdentity().class_id))
+        return PELEX_E_CLASSNOTAVAILABLE;
+    *out = &factory;
+    return PELEX_S_OK;
+}
+
+__attribute__((visibility("default"))) PelexResult DllCanUnloadNow() {
+    return live_controls == 0 ? PELEX_S_OK : PELEX_S_FALSE;
+}
+
+}  // extern "C"

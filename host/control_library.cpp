@@ -1,0 +1,72 @@
+#include "host/control_library.h"
+
+#include <dlfcn.h>
+
+namespace pelex::host {
+
+namespace {
+template <typename Fn>
+Fn symbol(void* handle, const char* name) {
+    return reinterpret_cast<Fn>(dlsym(handle, name));
+}
+}  // namespace
+
+std::unique_ptr<ControlLibrary> ControlLibrary::load(const std::filesystem::path& path, std::string& error) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        error = "The control library " + path.string() + " cannot be loaded: " + (why ? why : "unknown error") + ".";
+        return nullptr;
+    }
+    std::unique_ptr<ControlLibrary> lib(new ControlLibrary);
+    lib->handle_ = handle;
+    lib->path_ = path;
+    lib->register_ = symbol<PelexDllRegisterServerFn>(handle, "DllRegisterServer");
+    lib->unregister_ = symbol<PelexDllUnregisterServerFn>(handle, "DllUnregisterServer");
+    lib->get_class_object_ = symbol<PelexDllGetClassObjectFn>(handle, "DllGetClassObject");
+    lib->can_unload_ = symbol<PelexDllCanUnloadNowFn>(handle, "DllCanUnloadNow");
+    if (!lib->register_ || !lib->unregister_ || !lib->get_class_object_ || !lib->can_unload_) {
+        error = "The file " + path.string() + " is not a control library: its entry points are missing.";
+        lib->can_unload_ = nullptr;  // nothing was created from it; unload it
+        return nullptr;
+    }
+    return lib;
+}
+
+ControlLibrary::~ControlLibrary() {
+    if (!can_unload_ || can_unload_() == PELEX_S_OK) dlclose(handle_);
+}
+
+PelexClassFactory* ControlLibrary::factory(const std::string& class_id, std::string& error) const {
+    PelexClassFactory* f = nullptr;
+    const PelexResult r = get_class_object_(class_id.c_str(), &f);
+    if (r != PELEX_S_OK || !f) {
+        error = "The control library " + path_.string() + " does not provide the control " + class_id + ".";
+        return nullptr;
+    }
+    if (f->vtbl->abi_version != PELEX_CONTROL_ABI_VERSION) {
+        error = "The control library " + path_.string() + " was built for another host version.";
+        return nullptr;
+    }
+    return f;
+}
+
+std::unique_ptr<HostedControl> HostedControl::create(PelexClassFactory* factory, QWidget* parent, std::string& error) {
+    PelexControl* control = nullptr;
+    if (factory->vtbl->create(factory, parent, &control) != PELEX_S_OK || !control) {
+        error = "The control could not be created.";
+        return nullptr;
+    }
+    if (control->vtbl->abi_version != PELEX_CONTROL_ABI_VERSION) {
+        factory->vtbl->destroy(factory, control);
+        error = "The control was built for another host version.";
+        return nullptr;
+    }
+    return std::unique_ptr<HostedControl>(new HostedControl(factory, control));
+}
+
+HostedControl::~HostedControl() { factory_->vtbl->destroy(factory_, control_); }
+
+QWidget* HostedControl::widget() const { return static_cast<QWidget*>(control_->vtbl->widget(control_)); }
+
+}  // namespace pelex::host

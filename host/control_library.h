@@ -1,0 +1,67 @@
+#pragma once
+// A control library loaded into the host and the one control made from it.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "control/library/pelex_control_abi.h"
+
+class QWidget;
+
+namespace pelex::host {
+
+/// The loaded library: its entry points stay valid while this object lives.
+/// On destruction the library is unloaded only if it says no objects remain.
+class ControlLibrary {
+public:
+    /// Loads `path` and resolves the four entry points. Returns nothing and
+    /// sets `error` to a sentence for the user when that fails.
+    static std::unique_ptr<ControlLibrary> load(const std::filesystem::path& path, std::string& error);
+    ~ControlLibrary();
+    ControlLibrary(const ControlLibrary&) = delete;
+    ControlLibrary& operator=(const ControlLibrary&) = delete;
+
+    /// The class factory for `class_id`, or null with `error` set.
+    PelexClassFactory* factory(const std::string& class_id, std::string& error) const;
+    PelexResult registerServer() const { return register_(); }
+    PelexResult unregisterServer() const { return unregister_(); }
+    PelexResult canUnloadNow() const { return can_unload_(); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    ControlLibrary() = default;
+    void* handle_ = nullptr;
+    std::filesystem::path path_;
+    PelexDllRegisterServerFn register_ = nullptr;
+    PelexDllUnregisterServerFn unregister_ = nullptr;
+    PelexDllGetClassObjectFn get_class_object_ = nullptr;
+    PelexDllCanUnloadNowFn can_unload_ = nullptr;
+};
+
+/// One control made by a class factory; destroyed with it.
+class HostedControl {
+public:
+    /// Creates a control under `parent`; returns nothing with `error` set on failure.
+    static std::unique_ptr<HostedControl> create(PelexClassFactory* factory, QWidget* parent, std::string& error);
+    ~HostedControl();
+    HostedControl(const HostedControl&) = delete;
+    HostedControl& operator=(const HostedControl&) = delete;
+
+    QWidget* widget() const;
+    void imgCall_Click() { control_->vtbl->imgCall_Click(control_); }
+    void imgDiscon_Click() { control_->vtbl->imgDiscon_Click(control_); }
+    void imgLogin_Click() { control_->vtbl->imgLogin_Click(control_); }
+    void imgOption_Click() { control_->vtbl->imgOption_Click(control_); }
+    void newRTC1() { control_->vtbl->newRTC1(control_); }
+    void UserControl_Terminate() { control_->vtbl->UserControl_Terminate(control_); }
+    void hide() { control_->vtbl->hide(control_); }
+    void show() { control_->vtbl->show(control_); }
+
+private:
+    HostedControl(PelexClassFactory* factory, PelexControl* control) : factory_(factory), control_(control) {}
+    PelexClassFactory* factory_;
+    PelexControl* control_;
+};
+
+}  // namespace pelex::host

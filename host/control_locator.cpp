@@ -1,0 +1,75 @@
+#include "host/control_locator.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "control/library/class_registration.h"
+#include "host/activity_description.h"
+
+namespace pelex::host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isFile(const fs::path& p) {
+    std::error_code ec;
+    return fs::is_regular_file(p, ec);
+}
+
+std::string notInstalled(const std::string& why) {
+    return "The Pelex soft phone activity is not installed: " + why + " Run the installer to install it.";
+}
+
+}  // namespace
+
+std::optional<fs::path> downloadedControlsFolder(library::RegistrationStore& store) {
+    const auto windows = store.read(kWindowsKey, "PathName");
+    if (!windows || windows->empty()) return std::nullopt;
+    return fs::path(*windows) / "Downloaded Program Files";
+}
+
+std::optional<ControlLocation> locateControl(library::RegistrationStore& store, const fs::path& host_folder,
+                                             std::string& error) {
+    const fs::path description = host_folder / kActivityFile;
+    std::ifstream in(description, std::ios::binary);
+    if (!in) {
+        error = notInstalled(description.string() + " does not exist.");
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string parse_error;
+    const auto activities = parseActivities(text.str(), parse_error);
+    if (!activities) {
+        error = notInstalled(description.string() + " cannot be read (" + parse_error + ").");
+        return std::nullopt;
+    }
+    const auto activity = findActivityByFile(*activities, kControlFile);
+    if (!activity) {
+        error = notInstalled(description.string() + " names no activity with the control " + kControlFile + ".");
+        return std::nullopt;
+    }
+    if (const auto registered = store.read(library::inprocServerKey(activity->class_id), "");
+        registered && isFile(*registered))
+        return ControlLocation{*registered, activity->class_id};
+    if (const auto folder = downloadedControlsFolder(store)) {
+        const fs::path downloaded = *folder / activity->file;
+        if (isFile(downloaded)) return ControlLocation{downloaded, activity->class_id};
+        error = notInstalled("the control " + activity->class_id + " is not registered and " + downloaded.string() +
+                             " does not exist.");
+        return std::nullopt;
+    }
+    error = notInstalled("the control " + activity->class_id +
+                         " is not registered and the store names no Windows folder (PathName).");
+    return std::nullopt;
+}
+
+bool registerHostFolder(library::RegistrationStore& store, const fs::path& host_folder) {
+    std::string folder = host_folder.string();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (store.read(kAppPathsKey, "Path") == folder) return true;
+    return store.write(kAppPathsKey, "Path", folder);
+}
+
+}  // namespace pelex::host

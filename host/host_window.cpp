@@ -1,0 +1,86 @@
+#include "host/host_window.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace pelex::host {
+
+HostWindow::HostWindow(std::unique_ptr<ControlLibrary> library, std::string class_id, const QString& problem)
+    : library_(std::move(library)), class_id_(std::move(class_id)) {
+    setWindowTitle(QStringLiteral("Pelex soft phone - Messenger activity"));
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    problem_ = new QLabel(central);
+    problem_->setWordWrap(true);
+    problem_->setAccessibleName(QStringLiteral("Problem"));
+    problem_->setMargin(12);
+    problem_->hide();
+    layout->addWidget(problem_);
+    setCentralWidget(central);
+
+    auto* menu = menuBar()->addMenu(QStringLiteral("&Activity"));
+    menu->addAction(QStringLiteral("&Show"), this, &HostWindow::showControl);
+    menu->addAction(QStringLiteral("&Hide"), this, &HostWindow::hideControl);
+    menu->addAction(QStringLiteral("&Close activity"), this, &HostWindow::destroyControl);
+    menu->addAction(QStringLiteral("&Start activity"), this, &HostWindow::createControl);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+
+    if (!library_) showProblem(problem);
+}
+
+HostWindow::~HostWindow() {
+    control_.reset();  // the control goes before the library it came from
+}
+
+QWidget* HostWindow::controlWidget() const { return control_ ? control_->widget() : nullptr; }
+
+QString HostWindow::problem() const { return problem_->isVisible() || !control_ ? problem_->text() : QString(); }
+
+bool HostWindow::createControl() {
+    if (control_) return true;
+    if (!library_) return false;
+    std::string error;
+    PelexClassFactory* factory = library_->factory(class_id_, error);
+    if (factory) control_ = HostedControl::create(factory, centralWidget(), error);
+    if (!control_) {
+        showProblem(QString::fromStdString(error));
+        return false;
+    }
+    problem_->hide();
+    QWidget* w = control_->widget();
+    w->installEventFilter(this);
+    centralWidget()->layout()->addWidget(w);
+    w->show();
+    return true;
+}
+
+void HostWindow::hideControl() {
+    if (control_) control_->hide();
+}
+
+void HostWindow::showControl() {
+    if (control_) control_->show();
+}
+
+void HostWindow::destroyControl() { control_.reset(); }
+
+bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!painted_ && event->type() == QEvent::Paint && watched == controlWidget()) {
+        painted_ = true;
+        // Reported once the paint event has been handled.
+        QTimer::singleShot(0, this, &HostWindow::controlPainted);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void HostWindow::showProblem(const QString& text) {
+    problem_->setText(text);
+    problem_->show();
+}
+
+}  // namespace pelex::host

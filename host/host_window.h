@@ -1,0 +1,55 @@
+#pragma once
+// The window that plays the messenger's part: it holds one control made from
+// a loaded control library and can hide, show, destroy and re-create it. When
+// no control can be shown it shows the reason instead.
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "host/control_library.h"
+
+class QLabel;
+
+namespace pelex::host {
+
+class HostWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    /// A window with a control from `library` of class `class_id`; the
+    /// library may be null, then `problem` is shown instead of the control.
+    HostWindow(std::unique_ptr<ControlLibrary> library, std::string class_id, const QString& problem);
+    ~HostWindow() override;
+
+    /// The hosted control, or null when there is none (destroyed or never made).
+    HostedControl* control() const { return control_.get(); }
+    /// The control's widget, or null.
+    QWidget* controlWidget() const;
+    /// The text shown instead of the control, or empty.
+    QString problem() const;
+
+public slots:
+    /// Creates the control if there is none. Returns false (and shows why) on failure.
+    bool createControl();
+    void hideControl();
+    void showControl();
+    void destroyControl();
+
+signals:
+    /// The control's widget has been painted for the first time.
+    void controlPainted();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showProblem(const QString& text);
+
+    std::unique_ptr<ControlLibrary> library_;
+    std::string class_id_;
+    std::unique_ptr<HostedControl> control_;
+    QLabel* problem_ = nullptr;
+    bool painted_ = false;
+};
+
+}  // namespace pelex::host
