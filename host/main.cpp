@@ -80,8 +80,11 @@ int main(int argc, char** argv) {
                                   QStringLiteral("number"));
     const QCommandLineOption texts(QStringLiteral("print-texts"),
                                    QStringLiteral("Print each text the control shows as it appears."));
+    const QCommandLineOption check(QStringLiteral("check"),
+                                   QStringLiteral("Find, load and show the control, then exit: 0 once it is painted, "
+                                                  "1 when it cannot be shown."));
     const QCommandLineOption noDbus(QStringLiteral("no-dbus"), QStringLiteral("Do not offer the automation interface on D-Bus."));
-    cli.addOptions({library, regsvr, unregsvr, tour, texts, noDbus});
+    cli.addOptions({library, regsvr, unregsvr, tour, texts, check, noDbus});
     cli.process(app);
 
     if (cli.isSet(regsvr)) return registration(cli.value(regsvr), false);
@@ -123,6 +126,12 @@ int main(int argc, char** argv) {
     else if (window.createControl()) say(QStringLiteral("showing the control from ") + QString::fromStdString(library_path.string()));
     else complain(window.problem());
     window.show();
+    if (cli.isSet(check)) {
+        if (!window.control()) return 1;
+        QObject::connect(&window, &HostWindow::controlPainted, &app, &QCoreApplication::quit);
+        QTimer::singleShot(10000, &app, [] { QCoreApplication::exit(1); });
+        return app.exec();
+    }
 
     if (!cli.isSet(noDbus) && window.control()) {
         QString why;

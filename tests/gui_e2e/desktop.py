@@ -1,0 +1,158 @@
+"""A throw-away desktop for GUI tests: Xvfb, a D-Bus session bus and the
+accessibility bus, plus helpers to find, read and click what the screen
+shows through AT-SPI, the way assistive technology does.
+
+Every process started here is remembered and ended by Desktop.close(), also
+when a test fails halfway.
+"""
+import os
+import signal
+import subprocess
+import time
+
+
+class Desktop:
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.procs = []  # (name, Popen), ended in reverse order
+        self.env = dict(os.environ)
+        self._start_display()
+        self._start_buses()
+
+    # -- processes -------------------------------------------------------
+    def spawn(self, name, argv, env=None, **kwargs):
+        log = open(os.path.join(self.workdir, name + ".log"), "wb")
+        proc = subprocess.Popen(argv, env=env or self.env, stdout=kwargs.pop("stdout", log), stderr=log,
+                                stdin=subprocess.DEVNULL, start_new_session=True, **kwargs)
+        self.procs.append((name, proc))
+        return proc
+
+    def close(self):
+        for name, proc in reversed(self.procs):
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait(5)
+        self.procs.clear()
+
+    def _start_display(self):
+        read_fd, write_fd = os.pipe()
+        self.spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                   pass_fds=(write_fd,))
+        os.close(write_fd)
+        with os.fdopen(read_fd) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number
+        self.env.pop("WAYLAND_DISPLAY", None)
+
+    def _start_buses(self):
+        bus = self.spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                         stdout=subprocess.PIPE)
+        address = bus.stdout.readline().decode().strip()
+        if not address:
+            raise RuntimeError("dbus-daemon did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        self.env["NO_AT_BRIDGE"] = "0"
+        self.env["GTK_MODULES"] = ""
+        self.spawn("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        # The accessibility bus must be up before pyatspi is imported.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            r = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                "org.a11y.Bus.GetAddress"], env=self.env, capture_output=True)
+            if r.returncode == 0:
+                break
+            time.sleep(0.1)
+        else:
+            raise RuntimeError("the accessibility bus did not start")
+        for key in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"):
+            os.environ[key] = self.env[key]
+
+    # -- screen ----------------------------------------------------------
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=20)
+
+    def click(self, x, y):
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], env=self.env, check=True,
+                       timeout=10)
+
+    def type_text(self, text):
+        subprocess.run(["xdotool", "type", "--delay", "40", text], env=self.env, check=True, timeout=20)
+
+
+class Accessible:
+    """Finds and operates an application's elements over AT-SPI."""
+
+    def __init__(self, desktop, app_name, timeout=20):
+        import pyatspi  # imported only once the buses of the desktop are up
+        self.pyatspi = pyatspi
+        self.desktop = desktop
+        self.app = self._wait(lambda: self._find_app(app_name), timeout, "application " + app_name)
+
+    def _find_app(self, name):
+        for app in self.pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == name:
+                return app
+        return None
+
+    @staticmethod
+    def _wait(get, timeout, what):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            try:
+                found = get()
+            except Exception:  # the tree changes under us; look again
+                found = None
+            if found:
+                return found
+            time.sleep(0.1)
+        raise AssertionError("timed out after %ss waiting for %s" % (timeout, what))
+
+    def _showing(self, node):
+        states = node.getState()
+        return states.contains(self.pyatspi.STATE_SHOWING) and states.contains(self.pyatspi.STATE_VISIBLE)
+
+    def elements(self, role=None):
+        found = []
+
+        def walk(node):
+            if node is None:
+                return
+            if not self._showing(node) and node.getRole() != self.pyatspi.ROLE_APPLICATION:
+                return
+            if role is None or node.getRole() == role:
+                found.append(node)
+            for child in node:
+                walk(child)
+
+        walk(self.app)
+        return found
+
+    def texts(self):
+        """The names of the visible labels: what the screen shows as text."""
+        return [n.name for n in self.elements(self.pyatspi.ROLE_LABEL)]
+
+    def find(self, name, timeout=10, role=None):
+        return self._wait(lambda: next((n for n in self.elements(role) if n.name == name), None), timeout,
+                          '"%s" on screen' % name)
+
+    def wait_text(self, match, timeout, what):
+        return self._wait(lambda: next((t for t in self.texts() if match(t)), None), timeout, what)
+
+    def click(self, name, timeout=10):
+        """Clicks the middle of the visible element `name` with the mouse."""
+        node = self.find(name, timeout)
+        box = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
+        if box.width <= 0 or box.height <= 0:
+            raise AssertionError('"%s" has no area on screen' % name)
+        self.desktop.click(box.x + box.width // 2, box.y + box.height // 2)
+        return node
