@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <QPointer>
+#include <filesystem>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ static_assert(std::is_standard_layout_v<PelexControl>);
 
 // Controls alive; what the unload test answers from.
 int live_controls = 0;
+
+std::string ownLibraryPath();
 
 Pelex_MSN* widgetOf(PelexControl* self) {
     return self ? reinterpret_cast<ControlObject*>(self)->widget.data() : nullptr;
@@ -65,7 +68,8 @@ PelexResult createControl(PelexClassFactory*, void* parent, PelexControl** out) 
     try {
         auto object = std::make_unique<ControlObject>();
         object->abi.vtbl = &control_vtbl;
-        object->widget = pelex::control::createPelexControl(static_cast<QWidget*>(parent)).release();
+        const QString folder = QString::fromStdString(std::filesystem::path(ownLibraryPath()).parent_path().string());
+        object->widget = pelex::control::createPelexControl(static_cast<QWidget*>(parent), folder).release();
         ++live_controls;
         *out = &object.release()->abi;
         return PELEX_S_OK;
