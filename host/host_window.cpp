@@ -54,8 +54,11 @@ bool HostWindow::createControl() {
     problem_->hide();
     QWidget* w = control_->widget();
     w->installEventFilter(this);
-    centralWidget()->layout()->addWidget(w);
+    // The control keeps its own fixed extent; the window fits around it.
+    w->move(0, 0);
+    centralWidget()->setFixedSize(w->size());
     w->show();
+    adjustSize();
     return true;
 }
 
@@ -67,7 +70,13 @@ void HostWindow::showControl() {
     if (control_) control_->show();
 }
 
-void HostWindow::destroyControl() { control_.reset(); }
+void HostWindow::destroyControl() {
+    if (!control_) return;
+    control_.reset();
+    showProblem(QStringLiteral("The Pelex soft phone activity was closed. Choose Activity, Start activity to open it again."));
+    centralWidget()->setMinimumSize(0, 0);
+    centralWidget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
     if (!painted_ && event->type() == QEvent::Paint && watched == controlWidget()) {

@@ -25,7 +25,7 @@ public:
     HostedControl* control() const { return control_.get(); }
     /// The control's widget, or null.
     QWidget* controlWidget() const;
-    /// The text shown instead of the control, or empty.
+    /// The text shown instead of the control (why there is none), or empty.
     QString problem() const;
 
 public slots:

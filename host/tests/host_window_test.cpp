@@ -63,6 +63,7 @@ TEST(HostWindow, ShowsHidesDestroysAndRecreatesTheControl) {
     EXPECT_TRUE(w->isVisible());
     window.destroyControl();
     EXPECT_EQ(window.control(), nullptr);
+    EXPECT_NE(window.problem().indexOf(QStringLiteral("closed")), -1);
     window.hideControl();  // nothing to hide: no effect
     ASSERT_TRUE(window.createControl());
     EXPECT_NE(window.controlWidget(), nullptr);
