@@ -12,7 +12,9 @@ Fn symbol(void* handle, const char* name) {
 }  // namespace
 
 std::unique_ptr<ControlLibrary> ControlLibrary::load(const std::filesystem::path& path, std::string& error) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after dlclose: the SIP stack inside registers process-exit
+    // handlers that must still find their code when the host exits.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         const char* why = dlerror();
         error = "The control library " + path.string() + " cannot be loaded: " + (why ? why : "unknown error") + ".";

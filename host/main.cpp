@@ -8,7 +8,9 @@
 #include <QCommandLineParser>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 
@@ -62,8 +64,14 @@ int registration(const QString& path, bool unregister) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pelexmsn-host"));
+    // Registration needs no display: a plain application object does then.
+    const bool windowless = std::any_of(argv + 1, argv + argc, [](const char* a) {
+        return std::strcmp(a, "--register") == 0 || std::strcmp(a, "--unregister") == 0;
+    });
+    std::unique_ptr<QCoreApplication> application =
+        windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication& app = *application;
+    QCoreApplication::setApplicationName(QStringLiteral("pelexmsn-host"));
     QCommandLineParser cli;
     cli.setApplicationDescription(QStringLiteral("Hosts the Pelex soft phone control like a messenger activity."));
     cli.addHelpOption();
@@ -138,9 +146,10 @@ int main(int argc, char** argv) {
         if (!publishAutomation(&window, why)) complain(QStringLiteral("automation over D-Bus is off: ") + why);
     }
 
-    // SIGTERM and SIGINT end the event loop, so the control is destroyed properly.
+    // SIGTERM and SIGINT end the event loop, so the control is destroyed
+    // properly. A tour runs outside that loop and keeps the default: it ends.
     std::unique_ptr<QSocketNotifier> signals_in;
-    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    if (!cli.isSet(tour) && pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         signals_in = std::make_unique<QSocketNotifier>(signal_pipe[0], QSocketNotifier::Read);
         QObject::connect(signals_in.get(), &QSocketNotifier::activated, &app, &QCoreApplication::quit);
         std::signal(SIGTERM, onSignal);

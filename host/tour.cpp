@@ -1,6 +1,8 @@
 #include "host/tour.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <cstdio>
@@ -42,6 +44,16 @@ void pause(int ms) {
 }  // namespace
 
 int runTour(const std::function<QWidget*()>& control, const QString& number) {
+    // Nobody is there to close a message box: print it and press its button.
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            say("message box \"" + box->windowTitle() + "\": " + box->text());
+            box->accept();
+        }
+    });
+    boxes.start(100);
+
     auto shows = [&](const std::function<bool(const QString&)>& match) {
         return [&control, match] {
             QWidget* root = control();
@@ -58,6 +70,7 @@ int runTour(const std::function<QWidget*()>& control, const QString& number) {
         }
         say("press " + name);
         press(control(), name);
+        pause(300);  // a pressed button lets go and clicks a moment later
         return true;
     };
     auto expect = [&](const QString& what, const std::function<bool(const QString&)>& match, int seconds) {
@@ -76,7 +89,6 @@ int runTour(const std::function<QWidget*()>& control, const QString& number) {
     if (!expect("the call timer", [](const QString& t) { return t == QStringLiteral("00:00:02"); }, 10)) return 1;
     for (const char* key : {"1", "2", "3", "#"}) {
         if (!pressWhenReady(QString::fromLatin1(key), 5)) return 1;
-        pause(400);
     }
     pause(1000);
     if (!pressWhenReady(QStringLiteral("Hang up"), 5)) return 1;

@@ -11,7 +11,7 @@ class QWidget;
 namespace pelex::host {
 
 /// Runs the tour on the control `control()` returns, dialling `number`.
-/// Progress goes to standard output. Returns 0 when every step was seen to
+/// Progress goes to standard output; message boxes are printed and closed. Returns 0 when every step was seen to
 /// complete, 1 at the first step that did not (after a bounded wait).
 int runTour(const std::function<QWidget*()>& control, const QString& number);
 

@@ -25,13 +25,21 @@ mkdir -p "$demo"
 export PELEX_REGISTRY=$demo/registry.sqlite
 export XDG_DATA_HOME=$demo/data XDG_CONFIG_HOME=$demo/config
 export PELEX_RIG_DIR=$demo/rig
+# The phone registers with its SIP server on the standard port 5060.
+export PELEX_RIG_BASE_PORT=5060
+export XDG_RUNTIME_DIR=$demo/runtime
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 export PULSE_SERVER=${PULSE_SERVER:-unix:/nonexistent}
 account_pid=
 
 stop_demo() {
     trap - EXIT INT TERM
-    [ -n "$account_pid" ] && kill "$account_pid" 2>/dev/null && wait "$account_pid" 2>/dev/null
-    bash tests/rig/rig.sh stop >/dev/null 2>&1 || true
+    set +e
+    if [ -n "$account_pid" ]; then
+        kill "$account_pid" 2>/dev/null
+        wait "$account_pid" 2>/dev/null
+    fi
+    bash tests/rig/rig.sh stop >/dev/null 2>&1
     echo "run-phone: demo services stopped (files in $demo)"
 }
 trap stop_demo EXIT
@@ -70,15 +78,19 @@ profile='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\VOIP\Profi
 "$bin/pelexreg" set "$option" SProfile 1 >/dev/null
 "$bin/pelexreg" set "$option" New 1 >/dev/null
 "$bin/pelexmsn-host" --register "$bin/PelexMSN.ocx"
+# The host finds the control through the activity description beside it;
+# without one it is told where the library is.
+host_args=()
+[ -f "$bin/msgrp2p.xml" ] || host_args=(--library "$bin/PelexMSN.ocx")
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "run-phone: no display; running the scripted tour offscreen (calls 1001)"
-    QT_QPA_PLATFORM=offscreen "$bin/pelexmsn-host" --no-dbus --tour 1001
+    QT_QPA_PLATFORM=offscreen "$bin/pelexmsn-host" "${host_args[@]}" --no-dbus --tour 1001
 else
     echo "run-phone: opening the phone; dial 1001 to call the answering peer"
     if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && command -v dbus-run-session >/dev/null; then
-        dbus-run-session -- "$bin/pelexmsn-host"
+        dbus-run-session -- "$bin/pelexmsn-host" "${host_args[@]}"
     else
-        "$bin/pelexmsn-host"
+        "$bin/pelexmsn-host" "${host_args[@]}"
     fi
 fi

@@ -47,7 +47,9 @@ class Phone:
         env = self.desk.env
         env.update(PELEX_REGISTRY=os.path.join(work, "registry.sqlite"), XDG_DATA_HOME=os.path.join(work, "data"),
                    XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work,
-                   PELEX_RIG_DIR=os.path.join(work, "rig"), PULSE_SERVER="unix:/nonexistent", QT_QPA_PLATFORM="xcb")
+                   PELEX_RIG_DIR=os.path.join(work, "rig"), PULSE_SERVER="unix:/nonexistent", QT_QPA_PLATFORM="xcb",
+                   # the phone registers with its SIP server on the standard port
+                   PELEX_RIG_BASE_PORT="5060")
         self.env = env
         self.shots = 0
 

@@ -27,7 +27,7 @@ protected:
         fs::create_directories(folder);
         setenv("PELEX_REGISTRY", (folder / "store.sqlite").c_str(), 1);
         setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
-        handle = dlopen(PELEX_OCX_PATH, RTLD_NOW | RTLD_LOCAL);
+        handle = dlopen(PELEX_OCX_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         ASSERT_NE(handle, nullptr) << dlerror();
         reg = reinterpret_cast<PelexDllRegisterServerFn>(dlsym(handle, "DllRegisterServer"));
         unreg = reinterpret_cast<PelexDllUnregisterServerFn>(dlsym(handle, "DllUnregisterServer"));
