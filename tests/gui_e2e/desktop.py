@@ -82,7 +82,7 @@ class Desktop:
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=20)
 
     def click(self, x, y):
-        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], env=self.env, check=True,
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "sleep", "0.1", "click", "1"], env=self.env, check=True,
                        timeout=10)
 
     def type_text(self, text):
