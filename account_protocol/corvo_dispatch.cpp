@@ -2,11 +2,14 @@
 
 #include "account_protocol/corvo_protocol.h"
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 
 #include <limits>
 
 namespace pelex::account_protocol {
+using platform::endQuietly;
+using platform::skipStep;
+using platform::trapNothing;
 namespace {
 
 using Fields = QList<QStringView>;
@@ -130,9 +133,9 @@ bool CorvoProtocol::ProcessStringData(const QString& value) {
             events_.LanToLanClientConnect(field(f, 1), field(f, 2));
         } else if (same(code, CVP_command_bits_LRS)) {
             LRStatus = toInt16(fieldView(f, 1));
-            skipOnFailure([&] { events_.NetworkTypeIdentification(LRStatus, field(f, 2)); });
+            skipStep([&] { events_.NetworkTypeIdentification(LRStatus, field(f, 2)); });
         } else if (same(code, UPD_)) {
-            skipOnFailure([&] { startUpdater(); });
+            skipStep([&] { startUpdater(); });
         } else if (same(code, IPH_)) {
             events_.RouterIPHer(field(f, 1));
         } else if (same(code, STA_)) {
@@ -154,9 +157,9 @@ void CorvoProtocol::handleAccessRight(const Fields& f) {
     } else if (accessRight_ == -1) {
         refuseSignIn(kInvalidLoginText);
     } else if (accessRight_ == 0) {
-        skipOnFailure([&] { Corvo2UserName = field(f, 2); });
-        skipOnFailure([&] { Corvo2Password = field(f, 3); });
-        skipOnFailure([&] { Corvo2ServerIP = field(f, 4); });
+        skipStep([&] { Corvo2UserName = field(f, 2); });
+        skipStep([&] { Corvo2Password = field(f, 3); });
+        skipStep([&] { Corvo2ServerIP = field(f, 4); });
         events_.LoginSIP();
         RequestSipPhoneLoginCode(userName_);
     }
@@ -187,14 +190,14 @@ void CorvoProtocol::handleContactList(const Fields& f, bool addRows) {
         const QString key = QStringLiteral("key-") + caption;
         if (addRows) {
             bool added = false;
-            skipOnFailure([&] {
+            skipStep([&] {
                 listView_->addRow(key, caption);
                 added = true;
             });
-            if (added) skipOnFailure([&] { listView_->setSubItem(key, 1, statusText); });
+            if (added) skipStep([&] { listView_->setSubItem(key, 1, statusText); });
         }
-        skipOnFailure([&] { listView_->setSubItem(key, 1, statusText); });
-        skipOnFailure([&] { listView_->setSmallIcon(key, s + 1); });
+        skipStep([&] { listView_->setSubItem(key, 1, statusText); });
+        skipStep([&] { listView_->setSmallIcon(key, s + 1); });
     }
 }
 

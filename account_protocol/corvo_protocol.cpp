@@ -2,13 +2,16 @@
 
 #include "account_protocol/corvo_protocol.h"
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "account_protocol/text_bytes.h"
 #include "crypto/credential_text.h"
 
 #include <utility>
 
 namespace pelex::account_protocol {
+using platform::endQuietly;
+using platform::skipStep;
+using platform::trapNothing;
 namespace {
 
 const QString kNotConnectedText = QStringLiteral("You are not connected to VozeDezor server.");
@@ -74,7 +77,7 @@ void CorvoProtocol::SendConnectPermissionRejected(const QString& user) {
 
 void CorvoProtocol::SendUserNamePassword() {
     bool isConnected = false;
-    skipOnFailure([&] { isConnected = connected(); });
+    skipStep([&] { isConnected = connected(); });
     if (!isConnected) {
         messageBox_.show(kNotConnectedText.toStdU16String(), u"VozeDezor", platform::MessageIcon::Information);
         return;
@@ -86,9 +89,9 @@ void CorvoProtocol::SendUserNamePassword() {
         return;
     }
     QString e1, e2;
-    skipOnFailure([&] { e1 = encipher(userName_, DecodeKey); });
-    skipOnFailure([&] { e2 = encipher(password_, DecodeKey); });
-    skipOnFailure([&] {
+    skipStep([&] { e1 = encipher(userName_, DecodeKey); });
+    skipStep([&] { e2 = encipher(password_, DecodeKey); });
+    skipStep([&] {
         const QStringList body{e1, e2, QString(), DecodeKey};
         socket().SendData(BuildMessage(LOG_, body.join(Deliminator)));
     });
@@ -109,7 +112,7 @@ void CorvoProtocol::SendConnectionRequest(const QString& userToConnectTo) {
 void CorvoProtocol::SendRequestToAddUser(const QString& userId) { send(CVP_command_bits_RAU, userId); }
 
 void CorvoProtocol::sendConnectionRequestCancel(const QString& user) {
-    skipOnFailure([&] {
+    skipStep([&] {
         if (connected()) {
             socket().SendData(CVP_command_bits_CCR + Deliminator + user + endDeliminator_);
         }

@@ -9,7 +9,7 @@
 //
 // Failures are C++ exceptions (ProtocolFailure, SocketFailure,
 // codepage::UnrepresentableText). Where a handler ignores them is written
-// with the helpers of failure_policy.h; everything else travels back to the
+// with the helpers of platform/failure_policy.h; everything else travels back to the
 // caller (the receive loop then stops its batch).
 
 #include <QString>

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "control/image_button.h"
 #include "control/pelex_msn.h"
 #include "control/text_forms.h"
@@ -13,7 +13,7 @@
 
 namespace pelex::control {
 
-using account_protocol::skipOnFailure;
+using platform::skipStep;
 
 void Pelex_MSN::RTC1_Status(const std::u16string& strStatus) {
     lblDisplay_->setText(QString::fromStdU16String(strStatus));
@@ -73,7 +73,7 @@ void Pelex_MSN::tmrProcessing_Timer() {
 // One second of call time. The very first tick in the life of the control
 // starts the count at zero instead of advancing it.
 void Pelex_MSN::CorvoTimer_Timer() {
-    skipOnFailure([&] {
+    skipStep([&] {
         if (callTimeStarted_) {
             ++callTime_;
         } else {
@@ -81,8 +81,8 @@ void Pelex_MSN::CorvoTimer_Timer() {
             callTimeStarted_ = true;
         }
     });
-    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Key(12); });  // flash tone
-    skipOnFailure([&] { lbltimer_->setText(QString::fromStdU16String(callTimeText(callTime_))); });
+    skipStep([&] { if (rtc_.engine) rtc_.engine->Key(12); });  // flash tone
+    skipStep([&] { lbltimer_->setText(QString::fromStdU16String(callTimeText(callTime_))); });
 }
 
 }  // namespace pelex::control

@@ -7,14 +7,14 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "control/image_button.h"
 #include "control/layout.h"
 #include "control/pelex_msn.h"
 
 namespace pelex::control {
 
-using account_protocol::skipOnFailure;
+using platform::skipStep;
 
 namespace {
 
@@ -57,9 +57,9 @@ void Pelex_MSN::connectDialPad() {
 // Keypad key: append its character, send its tone, select the number.
 // Any failure is ignored and the next step runs.
 void Pelex_MSN::ImgNumber_Click(int index) {
-    skipOnFailure([&] { lblcall_->setText(lblcall_->text() + QChar(layout::keypadCharacter(index))); });
-    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Key(static_cast<std::int16_t>(index)); });
-    skipOnFailure([&] {
+    skipStep([&] { lblcall_->setText(lblcall_->text() + QChar(layout::keypadCharacter(index))); });
+    skipStep([&] { if (rtc_.engine) rtc_.engine->Key(static_cast<std::int16_t>(index)); });
+    skipStep([&] {
         lblcall_->setSelection(0, int(lblcall_->text().size()));
         lblcall_->setFocus();
     });
@@ -73,7 +73,7 @@ bool Pelex_MSN::lblcall_KeyPress(QKeyEvent* event) {
     if (ascii >= '0' && ascii <= '9') {
         const int digit = ascii - '0';
         ImgNumber_[digit]->setPicture(picBtn_[digit]->pixmap());
-        if (rtc_.engine) skipOnFailure([&] { rtc_.engine->Key(static_cast<std::int16_t>(digit)); });
+        if (rtc_.engine) skipStep([&] { rtc_.engine->Key(static_cast<std::int16_t>(digit)); });
         return false;
     }
     if (ascii == '+' || ascii == kBackspace) return false;
@@ -111,9 +111,9 @@ void Pelex_MSN::imgCall_Click() {
 
 // Hang-up button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgDiscon_Click() {
-    skipOnFailure([&] { tmrRingRing_->stop(); });
-    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
-    skipOnFailure([&] { RTC1_CallDisconnect(); });
+    skipStep([&] { tmrRingRing_->stop(); });
+    skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
+    skipStep([&] { RTC1_CallDisconnect(); });
     callTime_ = 0;
     CorvoTimer_->stop();
     tmrProcessing_->stop();

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "control/image_button.h"
 #include "control/layout.h"
 #include "control/relays.h"
@@ -19,7 +19,7 @@
 
 namespace pelex::control {
 
-using account_protocol::skipOnFailure;
+using platform::skipStep;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "codepage/codepage.h"
 #include "control/pelex_msn.h"
 #include "control/text_forms.h"
@@ -14,7 +14,7 @@
 
 namespace pelex::control {
 
-using account_protocol::skipOnFailure;
+using platform::skipStep;
 
 namespace {
 
@@ -95,10 +95,10 @@ void Pelex_MSN::SaveOptions() {
 
 // Any failure is ignored and the next step runs.
 void Pelex_MSN::LoadOptions() {
-    skipOnFailure([&] { strALogin_ = services_.store->ReadRegValue(kOptionKey, u"ALogin"); });
-    skipOnFailure([&] { strSProfile_ = services_.store->ReadRegValue(kOptionKey, u"SProfile"); });
-    skipOnFailure([&] { setCheckValue(*chkSaveProfile_, strSProfile_); });
-    skipOnFailure([&] { setCheckValue(*chkAutoLogin_, strALogin_); });
+    skipStep([&] { strALogin_ = services_.store->ReadRegValue(kOptionKey, u"ALogin"); });
+    skipStep([&] { strSProfile_ = services_.store->ReadRegValue(kOptionKey, u"SProfile"); });
+    skipStep([&] { setCheckValue(*chkSaveProfile_, strSProfile_); });
+    skipStep([&] { setCheckValue(*chkAutoLogin_, strALogin_); });
 }
 
 // Auto login implies saving the profile.

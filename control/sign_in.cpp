@@ -7,7 +7,7 @@
 
 #include <exception>
 
-#include "account_protocol/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "codepage/codepage.h"
 #include "control/image_button.h"
 #include "control/pelex_msn.h"
@@ -17,8 +17,8 @@
 
 namespace pelex::control {
 
-using account_protocol::endQuietlyOnFailure;
-using account_protocol::skipOnFailure;
+using platform::endQuietly;
+using platform::skipStep;
 
 namespace {
 constexpr char16_t kTitle[] = u"VozeDezor";
@@ -26,15 +26,15 @@ constexpr char16_t kTitle[] = u"VozeDezor";
 
 // Sign-in button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgLogin_Click() {
-    skipOnFailure([&] { retireEngine(); });
-    skipOnFailure([&] { services_.socket->Close(); });
+    skipStep([&] { retireEngine(); });
+    skipStep([&] { services_.socket->Close(); });
     lblSignIn_->show();
     imgLogin_->hide();
     // The wait for the server is bounded; set up before connecting, since a
     // socket may report its outcome at once.
     signingIn_ = true;
     tmrSignIn_->start();
-    skipOnFailure([&] {
+    skipStep([&] {
         const auto& e = services_.endpoints;
         services_.socket->Connect(QString::fromStdU16String(e.accountHost),
                                   static_cast<std::uint16_t>(QString::fromStdU16String(e.accountPort).toUInt()));
@@ -81,7 +81,7 @@ void Pelex_MSN::restoreSignIn() {
 }
 
 void Pelex_MSN::failSignIn(const QString& text) {
-    skipOnFailure([&] { services_.socket->Close(); });
+    skipStep([&] { services_.socket->Close(); });
     restoreSignIn();
     message(text.toStdU16String(), kTitle);
 }
@@ -91,7 +91,7 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
     const auto fields = parseLoginCode(text.toStdU16String());
     if (!fields) {
         // Empty, or too short to hold the SIP account: the login failed.
-        skipOnFailure([&] { services_.socket->Close(); });
+        skipStep([&] { services_.socket->Close(); });
         restoreSignIn();
         message(u"Login Fail.", kTitle);
         return;
@@ -111,10 +111,10 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
     }
     picLoginForm_->hide();
     lblcall_->clear();
-    skipOnFailure([&] { SaveLoginSettings(); });
+    skipStep([&] { SaveLoginSettings(); });
     lblBlock_->hide();
     restoreSignIn();
-    skipOnFailure([&] { services_.socket->Close(); });
+    skipStep([&] { services_.socket->Close(); });
 }
 
 // The server refused the sign-in (wrong credentials or an expired account);
@@ -140,7 +140,7 @@ void Pelex_MSN::newRTC1() {
 
 // Sign-out button: the first failure (no engine, a released client) ends it.
 void Pelex_MSN::imgOption_Click() {
-    endQuietlyOnFailure([&] {
+    endQuietly([&] {
         if (!rtc_.engine) return;
         rtc_.engine->Terminate();
         rtc_.engine->ShutDown();
@@ -150,8 +150,8 @@ void Pelex_MSN::imgOption_Click() {
 // The control is destroyed or hidden: end the call and sign out, each step
 // on its own.
 void Pelex_MSN::UserControl_Terminate() {
-    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
-    skipOnFailure([&] { if (rtc_.engine) rtc_.engine->ShutDown(); });
+    skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
+    skipStep([&] { if (rtc_.engine) rtc_.engine->ShutDown(); });
 }
 
 }  // namespace pelex::control

@@ -4,11 +4,14 @@
 #include <limits>
 #include <utility>
 
-#include "sip_engine/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "sip_engine/object_ref.h"
 #include "sip_engine/text.h"
 
 namespace pelex::sip_engine {
+using platform::endQuietly;
+using platform::skipStep;
+using platform::trapNothing;
 
 using namespace rtc;
 

@@ -4,7 +4,7 @@
 // one call at a time and turns the client's events into its own events
 // (ClsRTCEvents). Operations return nothing; outcomes arrive as events.
 //
-// Failure policy per operation (see failure_policy.h):
+// Failure policy per operation (see platform/failure_policy.h):
 //   Init, Connect, Answer, Terminate, ReregisterProfile, Key, Wizard,
 //   CallHold, CallunHold, destruction      skip a failing step, go on
 //   ShutDown, CallTransfer                  trap nothing (throws to the caller)

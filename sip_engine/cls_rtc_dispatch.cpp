@@ -1,10 +1,13 @@
 // clsRTC: the client's events turned into the engine's events.
 #include "sip_engine/cls_rtc.h"
-#include "sip_engine/failure_policy.h"
+#include "platform/failure_policy.h"
 #include "sip_engine/object_ref.h"
 #include "sip_engine/text.h"
 
 namespace pelex::sip_engine {
+using platform::endQuietly;
+using platform::skipStep;
+using platform::trapNothing;
 
 using namespace rtc;
 
