@@ -56,6 +56,15 @@ Session::Output Session::receive(std::string_view bytes) {
     for (;;) {
         const std::size_t at = pending_.find(kEnd, from);
         if (at == std::string::npos) break;
+        if (at - front > settings_.maxPending) {
+            // A message may not outgrow the bound either: its delimiter can
+            // arrive in the same read as the bytes that cross it.
+            out.log.push_back("dropped: a message of " + std::to_string(at - front) + " bytes is over the limit");
+            out.drop = true;
+            pending_.clear();
+            scanned_ = 0;
+            return out;
+        }
         handle(std::string_view(pending_).substr(front, at - front), out);
         front = from = at + kEnd.size();
     }

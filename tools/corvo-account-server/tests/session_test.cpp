@@ -98,6 +98,13 @@ TEST_F(SessionTest, AClientThatNeverEndsAMessageIsDropped) {
     EXPECT_TRUE(session.receive("b").drop);
 }
 
+TEST_F(SessionTest, AMessageOverTheLimitIsDroppedEvenWhenItsDelimiterCameInTheSameRead) {
+    settings.maxPending = 1000;
+    const Session::Output out = session.receive(std::string(1500, 'z') + "SIP%201000{$}");
+    EXPECT_TRUE(out.drop);
+    EXPECT_TRUE(out.reply.empty());
+}
+
 TEST(AccountsTest, BadFilesAreRefusedWithTheReason) {
     EXPECT_THROW(parseAccounts("not json"), AccountsError);
     EXPECT_THROW(parseAccounts("[]"), AccountsError);
