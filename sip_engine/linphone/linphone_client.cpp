@@ -12,6 +12,7 @@
 #include "sip_engine/linphone/linphone_objects.h"
 #include "sip_engine/linphone/tone_file.h"
 #include "sip_engine/linphone/tuning_wizard.h"
+#include "sip_engine/rtc/event_values.h"
 #include "sip_engine/rtc/rtc_error.h"
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -24,23 +25,6 @@ std::string env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
 }
-
-struct ClientEvent final : IRTCClientEvent {
-    ClientEventType type;
-    explicit ClientEvent(ClientEventType t) : type(t) {}
-    ClientEventType EventType() const override { return type; }
-};
-
-struct RegistrationEvent final : IRTCRegistrationStateChangeEvent {
-    std::shared_ptr<IRTCProfile> profile;
-    RegistrationState state{};
-    std::int32_t code = 0;
-    std::u16string text;
-    std::shared_ptr<IRTCProfile> Profile() const override { return profile; }
-    RegistrationState State() const override { return state; }
-    std::int32_t StatusCode() const override { return code; }
-    std::u16string StatusText() const override { return text; }
-};
 
 /// Sends the stack's log to a file of ours, or nowhere.
 class LogSink final : public linphone::LoggingServiceListener {

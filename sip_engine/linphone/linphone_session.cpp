@@ -2,6 +2,7 @@
 #include <QString>
 
 #include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/rtc/event_values.h"
 #include "sip_engine/rtc/rtc_error.h"
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -30,37 +31,6 @@ public:
 
 private:
     std::u16string uri_;
-};
-
-class Collection final : public IRTCCollection {
-public:
-    explicit Collection(std::vector<std::shared_ptr<IRTCParticipant>> items) : items_(std::move(items)) {}
-    std::int32_t Count() const override { return static_cast<std::int32_t>(items_.size()); }
-    std::shared_ptr<IRTCParticipant> Item(std::int32_t index) const override {
-        if (index < 1 || index > Count()) throw RTCError("collection index out of range");
-        return items_[static_cast<std::size_t>(index - 1)];
-    }
-
-private:
-    std::vector<std::shared_ptr<IRTCParticipant>> items_;
-};
-
-struct SessionEvent final : IRTCSessionStateChangeEvent {
-    std::shared_ptr<IRTCSession> session;
-    SessionState state{};
-    std::int32_t code = 0;
-    std::u16string text;
-    std::shared_ptr<IRTCSession> Session() const override { return session; }
-    SessionState State() const override { return state; }
-    std::int32_t StatusCode() const override { return code; }
-    std::u16string StatusText() const override { return text; }
-};
-
-struct MediaEvent final : IRTCMediaEvent {
-    std::int32_t media = 0;
-    MediaEventType type{};
-    std::int32_t MediaType() const override { return media; }
-    MediaEventType EventType() const override { return type; }
 };
 
 void check(linphone::Status status, const char* what) {
@@ -143,7 +113,7 @@ std::shared_ptr<IRTCParticipant> LinphoneSession::AddParticipant(const std::u16s
 }
 
 std::shared_ptr<IRTCCollection> LinphoneSession::Participants() const {
-    return std::make_shared<Collection>(participants_);
+    return std::make_shared<ParticipantCollection>(participants_);
 }
 
 void LinphoneSession::Hold(std::int32_t) { check(liveCall().pause(), "hold failed"); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "sip_engine/rtc/event_values.h"
 #include "sip_engine/rtc/rtc_error.h"
 
 namespace pelex::sip_engine::memory {
@@ -13,52 +14,6 @@ using namespace rtc;
 std::string num(std::int64_t value) { return std::to_string(value); }
 template <class E>
 std::string num(E value) { return std::to_string(static_cast<std::int32_t>(value)); }
-
-class Collection final : public IRTCCollection {
-public:
-    explicit Collection(std::vector<std::shared_ptr<MemoryParticipant>> items) : items_(std::move(items)) {}
-    std::int32_t Count() const override { return static_cast<std::int32_t>(items_.size()); }
-    std::shared_ptr<IRTCParticipant> Item(std::int32_t index) const override {
-        if (index < 1 || index > Count()) throw RTCError("collection index out of range");
-        return items_[static_cast<std::size_t>(index - 1)];
-    }
-
-private:
-    std::vector<std::shared_ptr<MemoryParticipant>> items_;
-};
-
-struct ClientEvent final : IRTCClientEvent {
-    ClientEventType type;
-    explicit ClientEvent(ClientEventType t) : type(t) {}
-    ClientEventType EventType() const override { return type; }
-};
-
-struct RegistrationEvent final : IRTCRegistrationStateChangeEvent {
-    std::shared_ptr<IRTCProfile> profile;
-    RegistrationState state;
-    RegistrationEvent(std::shared_ptr<IRTCProfile> p, RegistrationState s) : profile(std::move(p)), state(s) {}
-    std::shared_ptr<IRTCProfile> Profile() const override { return profile; }
-    RegistrationState State() const override { return state; }
-    std::int32_t StatusCode() const override { return 0; }
-    std::u16string StatusText() const override { return {}; }
-};
-
-struct SessionEvent final : IRTCSessionStateChangeEvent {
-    std::shared_ptr<IRTCSession> session;
-    SessionState state;
-    std::u16string text;
-    std::shared_ptr<IRTCSession> Session() const override { return session; }
-    SessionState State() const override { return state; }
-    std::int32_t StatusCode() const override { return 0; }
-    std::u16string StatusText() const override { return text; }
-};
-
-struct MediaEvent final : IRTCMediaEvent {
-    std::int32_t media;
-    MediaEventType type;
-    std::int32_t MediaType() const override { return media; }
-    MediaEventType EventType() const override { return type; }
-};
 
 }  // namespace
 
@@ -95,7 +50,8 @@ std::shared_ptr<IRTCParticipant> MemorySession::AddParticipant(const std::u16str
 }
 std::shared_ptr<IRTCCollection> MemorySession::Participants() const {
     script_->record("Participants");
-    return std::make_shared<Collection>(participants);
+    return std::make_shared<ParticipantCollection>(
+        std::vector<std::shared_ptr<IRTCParticipant>>(participants.begin(), participants.end()));
 }
 std::shared_ptr<IRTCSessionCallControl> MemorySession::CallControl() {
     script_->record("CallControl");
