@@ -14,6 +14,9 @@ packages=(
   libcrypto++-dev
   # real peers and tools for end-to-end tests
   kamailio sipsak baresip tshark
+  # a private sound server for sound tests and the demo; the ALSA plugin that
+  # lets baresip play and record through it
+  pulseaudio pulseaudio-utils libasound2-plugins
   # desktop, accessibility and D-Bus for GUI tests and the demo
   xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi
   qt6-qpa-plugins libqt6dbus6 fonts-dejavu-core

@@ -17,6 +17,16 @@
 #   PELEX_RIG_PEER_ANSWER     answer mode of 1001: auto|manual            default auto
 #   PELEX_RIG_OWNER_PID       when set, the rig stops itself once that process is gone
 #                             (a test that crashes leaves nothing running)
+#   PELEX_RIG_PEER_PLAYER     where the peer plays what it receives: null (nowhere) or
+#                             pulse (sink PELEX_RIG_PEER_SINK, default peer_speaker, of the
+#                             sound server $PULSE_SERVER; see sound.sh)       default null
+#   PELEX_RIG_PEER_VOICE      what the peer sends: tone (a 1 kHz tone file), melody (a
+#                             short tune, over and over) or mic (source PELEX_RIG_PEER_SOURCE,
+#                             default peer_mic, of $PULSE_SERVER)             default tone
+#   PELEX_RIG_SECOND_PEER     1 starts a second baresip with user 1004 (auto answer) on
+#                             base+5 (SIP), base+7 (ctrl_tcp), base+8 to base+9 (RTP),
+#                             playing into sink PELEX_RIG_SECOND_PEER_SINK (default
+#                             pair_speaker) of $PULSE_SERVER, so two peers can talk
 #
 # `start` prints the settings as KEY=VALUE lines and writes them to
 # DIR/rig.env; it returns when both peer users are registered. Users and
@@ -35,6 +45,9 @@ while [ $# -gt 0 ]; do
 done
 base_port=${PELEX_RIG_BASE_PORT:-5070}
 answer_mode=${PELEX_RIG_PEER_ANSWER:-auto}
+peer_player=${PELEX_RIG_PEER_PLAYER:-null}
+peer_voice=${PELEX_RIG_PEER_VOICE:-tone}
+second_peer=${PELEX_RIG_SECOND_PEER:-0}
 
 free_base() {  # a random block of 30 ports, all free for UDP and TCP
     python3 - <<'PY'
@@ -66,6 +79,8 @@ set_ports() {
     ctrl_port=$((base_port + 4))
     rtp_first=$((base_port + 10))
     rtp_last=$((base_port + 29))
+    second_port=$((base_port + 5))
+    second_ctrl_port=$((base_port + 7))
 }
 
 password_of() { awk -v u="$1" '$1 == u { print $2 }' "$here/users.txt"; }
@@ -87,11 +102,13 @@ stop_one() {
     rm -f "$dir/$name.pid"
 }
 
-render() {  # template output
+render() {  # template output [peer port, ctrl port, rtp ports, player, source]
     sed -e "s|@STATE_DIR@|$dir|g" -e "s|@SIP_PORT@|$sip_port|g" -e "s|@REJECT_PORT@|$reject_port|g" \
-        -e "s|@PEER_PORT@|$peer_port|g" -e "s|@CTRL_PORT@|$ctrl_port|g" \
-        -e "s|@ANSWER_MODE@|$answer_mode|g" -e "s|@RTP_PORTS@|$rtp_first-$rtp_last|g" \
-        -e "s|@PW_1001@|$(password_of 1001)|g" -e "s|@PW_1002@|$(password_of 1002)|g" "$1" > "$2"
+        -e "s|@PEER_PORT@|${3:-$peer_port}|g" -e "s|@CTRL_PORT@|${4:-$ctrl_port}|g" \
+        -e "s|@ANSWER_MODE@|$answer_mode|g" -e "s|@RTP_PORTS@|${5:-$rtp_first-$rtp_last}|g" \
+        -e "s|@PLAYER@|${6:-alsa,null}|g" -e "s|@SOURCE@|${7:-aufile,$dir/peer-tone.wav}|g" \
+        -e "s|@PW_1001@|$(password_of 1001)|g" -e "s|@PW_1002@|$(password_of 1002)|g" \
+        -e "s|@PW_1004@|$(password_of 1004)|g" "$1" > "$2"
 }
 
 write_users() {
@@ -113,6 +130,25 @@ with wave.open(sys.argv[1], "wb") as w:
 PY
 }
 
+write_melody() {  # a short tune in soft sine notes with gaps, 8 kHz 16-bit mono, repeated for 60 s
+    python3 - "$1" <<'PY'
+import math, struct, sys, wave
+notes = [523.25, 659.25, 783.99, 1046.5, 783.99, 659.25, 587.33, 698.46, 880.0, 698.46, 587.33, 493.88]
+rate, frames = 8000, []
+for n in notes:
+    for i in range(int(rate * 0.22)):
+        t = i / rate
+        gain = min(1.0, t / 0.01, (0.22 - t) / 0.03)
+        frames.append(int(9000 * gain * math.sin(2 * math.pi * n * t)))
+    frames += [0] * int(rate * 0.04)
+frames += [0] * int(rate * 0.6)
+data = b"".join(struct.pack("<h", v) for v in frames)
+with wave.open(sys.argv[1], "wb") as w:
+    w.setnchannels(1); w.setsampwidth(2); w.setframerate(rate)
+    w.writeframes(data * max(1, int(60 * rate / len(frames))))
+PY
+}
+
 wait_for() {  # seconds description command...
     local seconds=$1 what=$2
     shift 2
@@ -127,30 +163,73 @@ wait_for() {  # seconds description command...
 registered() {
     local dump
     dump=$(kamcmd -s "unix:$dir/kamailio.ctl" ul.dump 2>/dev/null) || return 1
-    grep -q 'AoR: 1001' <<<"$dump" && grep -q 'AoR: 1002' <<<"$dump"
+    grep -q 'AoR: 1001' <<<"$dump" && grep -q 'AoR: 1002' <<<"$dump" || return 1
+    [ "$second_peer" != 1 ] || grep -q 'AoR: 1004' <<<"$dump"
+}
+
+# The audio device settings of the peer's configuration: player, then source.
+peer_devices() {
+    local player=alsa,null source="aufile,$dir/peer-tone.wav"
+    case $peer_player in
+        null) ;;
+        pulse) player=alsa,pulse ;;
+        *) echo "rig.sh: PELEX_RIG_PEER_PLAYER must be null or pulse" >&2; return 1 ;;
+    esac
+    case $peer_voice in
+        tone) ;;
+        melody) source="aufile,$dir/peer-melody.wav" ;;
+        mic) source=alsa,pulse ;;
+        *) echo "rig.sh: PELEX_RIG_PEER_VOICE must be tone, melody or mic" >&2; return 1 ;;
+    esac
+    echo "$player $source"
 }
 
 start() {
-    if running kamailio || running baresip; then
+    if running kamailio || running baresip || running baresip2; then
         echo "rig.sh: already running in $dir" >&2
         exit 1
     fi
     set_ports
+    local devices
+    devices=$(peer_devices)
     mkdir -p "$dir/baresip"
     write_users
     write_tone "$dir/peer-tone.wav"
+    [ "$peer_voice" != melody ] || write_melody "$dir/peer-melody.wav"
     render "$here/kamailio.cfg.in" "$dir/kamailio.cfg"
-    render "$here/baresip.config.in" "$dir/baresip/config"
+    # shellcheck disable=SC2086
+    render "$here/baresip.config.in" "$dir/baresip/config" "" "" "" $devices
     render "$here/baresip.accounts.in" "$dir/baresip/accounts"
     : > "$dir/baresip/contacts"
+    if [ "$second_peer" = 1 ]; then
+        mkdir -p "$dir/baresip2"
+        render "$here/baresip.config.in" "$dir/baresip2/config" "$second_port" "$second_ctrl_port" \
+            "$((base_port + 8))-$((base_port + 9))" alsa,pulse "aufile,$dir/peer-tone.wav"
+        render "$here/baresip.second.accounts.in" "$dir/baresip2/accounts"
+        : > "$dir/baresip2/contacts"
+    fi
 
     setsid kamailio -DD -E -m 32 -M 4 -Y "$dir" -f "$dir/kamailio.cfg" > "$dir/kamailio.log" 2>&1 < /dev/null &
     echo $! > "$dir/kamailio.pid"
     if ! wait_for 10 "Kamailio" kamcmd -s "unix:$dir/kamailio.ctl" core.version; then
         stop; exit 1
     fi
-    PULSE_SERVER=unix:/nonexistent setsid baresip -f "$dir/baresip" > "$dir/baresip.log" 2>&1 < /dev/null &
+    # The peer reaches a sound server only when it plays or records through
+    # one; otherwise it must not spawn one.
+    local peer_server=unix:/nonexistent
+    if [ "$peer_player" = pulse ] || [ "$peer_voice" = mic ]; then
+        peer_server=${PULSE_SERVER:?rig.sh: the peer plays or records through PulseAudio: set PULSE_SERVER}
+    fi
+    PULSE_SERVER=$peer_server PULSE_SINK=${PELEX_RIG_PEER_SINK:-peer_speaker} \
+        PULSE_SOURCE=${PELEX_RIG_PEER_SOURCE:-peer_mic} \
+        setsid baresip -f "$dir/baresip" > "$dir/baresip.log" 2>&1 < /dev/null &
     echo $! > "$dir/baresip.pid"
+    if [ "$second_peer" = 1 ]; then
+        PULSE_SERVER=${PULSE_SERVER:?rig.sh: the second peer plays through PulseAudio: set PULSE_SERVER} \
+            PULSE_SINK=${PELEX_RIG_SECOND_PEER_SINK:-pair_speaker} \
+            setsid baresip -f "$dir/baresip2" > "$dir/baresip2.log" 2>&1 < /dev/null &
+        echo $! > "$dir/baresip2.pid"
+    fi
     if ! wait_for 15 "the peer's registrations" registered; then
         stop; exit 1
     fi
@@ -162,6 +241,10 @@ start() {
         echo "PELEX_RIG_PEER_CTRL_PORT=$ctrl_port"
         echo "PELEX_RIG_PEER_RTP_FIRST=$rtp_first"
         echo "PELEX_RIG_PEER_RTP_LAST=$rtp_last"
+        if [ "$second_peer" = 1 ]; then
+            echo "PELEX_RIG_SECOND_PEER_PORT=$second_port"
+            echo "PELEX_RIG_SECOND_PEER_CTRL_PORT=$second_ctrl_port"
+        fi
         echo "PELEX_RIG_PHONE_USER=1000"
         echo "PELEX_RIG_PHONE_PASSWORD=$(password_of 1000)"
     } > "$dir/rig.env"
@@ -174,6 +257,7 @@ start() {
 }
 
 stop() {
+    stop_one baresip2
     stop_one baresip
     stop_one kamailio
     # The watchdog may be the caller: end it last, and not ourselves.

@@ -1,0 +1,167 @@
+#include "tests/rig/signal_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+
+namespace pelex::testing {
+namespace {
+
+std::uint32_t le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+std::uint16_t le16(const unsigned char* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+
+void put(std::ofstream& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+}  // namespace
+
+Audio readWav(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path.string());
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto fail = [&](const std::string& why) { return std::runtime_error(path.string() + ": " + why); };
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+        throw fail("not a RIFF/WAVE file");
+    int channels = 0, bits = 0;
+    Audio audio;
+    const unsigned char* data = nullptr;
+    std::size_t dataBytes = 0;
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+        const unsigned char* chunk = bytes.data() + at;
+        std::size_t size = le32(chunk + 4);
+        const std::size_t available = bytes.size() - at - 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            if (size < 16 || size > available) throw fail("bad format chunk");
+            if (le16(chunk + 8) != 1) throw fail("not PCM");
+            channels = le16(chunk + 10);
+            audio.rate = static_cast<int>(le32(chunk + 12));
+            bits = le16(chunk + 22);
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            // A recorder that was stopped early may leave the size unset or too big.
+            size = std::min(size, available);
+            data = chunk + 8;
+            dataBytes = size;
+        }
+        at += 8 + size + (size & 1);
+    }
+    if (channels <= 0 || audio.rate <= 0 || (bits != 8 && bits != 16)) throw fail("unsupported format");
+    if (data == nullptr) throw fail("no data chunk");
+    const std::size_t frameBytes = std::size_t(channels) * (bits / 8);
+    const std::size_t frames = dataBytes / frameBytes;
+    audio.samples.reserve(frames);
+    for (std::size_t f = 0; f < frames; ++f) {
+        long sum = 0;
+        for (int c = 0; c < channels; ++c) {
+            const unsigned char* s = data + f * frameBytes + std::size_t(c) * (bits / 8);
+            sum += bits == 8 ? (long(s[0]) - 128) * 256 : long(std::int16_t(le16(s)));
+        }
+        audio.samples.push_back(static_cast<std::int16_t>(sum / channels));
+    }
+    return audio;
+}
+
+void writeWav(const std::filesystem::path& path, const Audio& audio) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+    const auto dataBytes = static_cast<std::uint32_t>(audio.samples.size() * 2);
+    out.write("RIFF", 4);
+    put(out, 36 + dataBytes, 4);
+    out.write("WAVEfmt ", 8);
+    put(out, 16, 4);
+    put(out, 1, 2);
+    put(out, 1, 2);
+    put(out, static_cast<std::uint32_t>(audio.rate), 4);
+    put(out, static_cast<std::uint32_t>(audio.rate) * 2, 4);
+    put(out, 2, 2);
+    put(out, 16, 2);
+    out.write("data", 4);
+    put(out, dataBytes, 4);
+    for (std::int16_t s : audio.samples) put(out, static_cast<std::uint16_t>(s), 2);
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::int16_t> makeTone(double frequency, double seconds, int rate, double peak) {
+    const auto count = static_cast<std::size_t>(std::lround(seconds * rate));
+    std::vector<std::int16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::int16_t>(std::lround(peak * std::sin(2 * std::numbers::pi * frequency * double(i) / rate)));
+    return samples;
+}
+
+std::vector<std::int16_t> makeSilence(double seconds, int rate) {
+    return std::vector<std::int16_t>(static_cast<std::size_t>(std::lround(seconds * rate)), 0);
+}
+
+double rms(std::span<const std::int16_t> samples) {
+    if (samples.empty()) return 0;
+    double sum = 0;
+    for (std::int16_t s : samples) sum += double(s) * s;
+    return std::sqrt(sum / double(samples.size()));
+}
+
+double toneAmplitude(std::span<const std::int16_t> samples, int rate, double frequency) {
+    const std::size_t n = samples.size();
+    if (n < 2) return 0;
+    const double omega = 2 * std::numbers::pi * frequency / rate;
+    const double coeff = 2 * std::cos(omega);
+    double s1 = 0, s2 = 0, windowSum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(n - 1));
+        windowSum += w;
+        const double s0 = w * samples[i] + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double power = std::max(0.0, s1 * s1 + s2 * s2 - coeff * s1 * s2);
+    return 2 * std::sqrt(power) / windowSum;
+}
+
+std::vector<ToneBlock> toneBlocks(std::span<const std::int16_t> samples, int rate, double frequency, int blockMs) {
+    const std::size_t block = std::max<std::size_t>(2, std::size_t(rate) * std::size_t(blockMs) / 1000);
+    std::vector<ToneBlock> blocks;
+    for (std::size_t start = 0; start + block <= samples.size(); start += block) {
+        const auto part = samples.subspan(start, block);
+        ToneBlock b;
+        b.start = start;
+        b.amplitude = toneAmplitude(part, rate, frequency);
+        const double level = rms(part);
+        b.share = level > 0 ? std::min(1.0, (b.amplitude * b.amplitude / 2) / (level * level)) : 0.0;
+        blocks.push_back(b);
+    }
+    return blocks;
+}
+
+namespace {
+bool present(const ToneBlock& b, const ToneCriteria& c) { return b.amplitude >= c.minAmplitude && b.share >= c.minShare; }
+}  // namespace
+
+std::optional<std::size_t> toneOnset(std::span<const std::int16_t> samples, int rate, double frequency,
+                                     const ToneCriteria& criteria) {
+    const auto blocks = toneBlocks(samples, rate, frequency, criteria.blockMs);
+    int run = 0;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        run = present(blocks[i], criteria) ? run + 1 : 0;
+        if (run >= std::max(1, criteria.minBlocks)) return blocks[i + 1 - std::size_t(run)].start;
+    }
+    return std::nullopt;
+}
+
+double toneSeconds(std::span<const std::int16_t> samples, int rate, double frequency, const ToneCriteria& criteria) {
+    const auto blocks = toneBlocks(samples, rate, frequency, criteria.blockMs);
+    const auto hits = std::count_if(blocks.begin(), blocks.end(), [&](const ToneBlock& b) { return present(b, criteria); });
+    return double(hits) * criteria.blockMs / 1000.0;
+}
+
+std::optional<std::size_t> firstAbove(std::span<const std::int16_t> samples, int threshold, std::size_t from) {
+    for (std::size_t i = from; i < samples.size(); ++i)
+        if (std::abs(int(samples[i])) >= threshold) return i;
+    return std::nullopt;
+}
+
+}  // namespace pelex::testing

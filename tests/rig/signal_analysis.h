@@ -1,0 +1,75 @@
+#pragma once
+// Small signal tools for sound tests: make tones and clicks, read and write
+// wave files, and find a tone or a click in a recording.
+//
+// Tones are found block by block (about 50 ms each) with a Hann-windowed
+// Goertzel filter: short blocks tolerate the few hertz a resampling chain
+// moves a tone, and the window keeps the level within 15 % when the tone
+// falls between two filter bins.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace pelex::testing {
+
+/// Mono 16-bit PCM.
+struct Audio {
+    int rate = 8000;
+    std::vector<std::int16_t> samples;
+    double seconds() const { return rate > 0 ? double(samples.size()) / rate : 0.0; }
+};
+
+/// Reads a PCM wave file (8 or 16 bits, any number of channels; channels are
+/// averaged to mono). Throws std::runtime_error for anything else.
+Audio readWav(const std::filesystem::path& path);
+/// Writes `audio` as a 16-bit mono PCM wave file. Throws std::runtime_error.
+void writeWav(const std::filesystem::path& path, const Audio& audio);
+
+/// A sine of `frequency` Hz, `peak` amplitude (0 to 32767), `seconds` long.
+std::vector<std::int16_t> makeTone(double frequency, double seconds, int rate, double peak = 8000);
+/// `seconds` of silence.
+std::vector<std::int16_t> makeSilence(double seconds, int rate);
+
+/// Root mean square of the samples (0 for none).
+double rms(std::span<const std::int16_t> samples);
+
+/// Peak amplitude of the `frequency` component in `samples` (Hann-windowed
+/// Goertzel), in sample units: a full-block sine of peak P reads about P.
+double toneAmplitude(std::span<const std::int16_t> samples, int rate, double frequency);
+
+/// One analysis block.
+struct ToneBlock {
+    std::size_t start = 0;  ///< first sample of the block
+    double amplitude = 0;   ///< peak amplitude of the tone in the block
+    double share = 0;       ///< share of the block's power that is the tone (0 to 1)
+};
+
+/// The tone's level in consecutive blocks of `blockMs` milliseconds.
+std::vector<ToneBlock> toneBlocks(std::span<const std::int16_t> samples, int rate, double frequency,
+                                  int blockMs = 50);
+
+/// What counts as the tone being present in a block.
+struct ToneCriteria {
+    double minAmplitude = 500;  ///< peak amplitude at least this
+    double minShare = 0.3;      ///< and at least this share of the block's power
+    int minBlocks = 3;          ///< for this many blocks in a row
+    int blockMs = 50;
+};
+
+/// The first sample of the first run of blocks in which the tone is present,
+/// or nothing.
+std::optional<std::size_t> toneOnset(std::span<const std::int16_t> samples, int rate, double frequency,
+                                     const ToneCriteria& criteria = {});
+/// How many seconds in total the tone is present (blocks meeting the
+/// amplitude and share criteria, counted singly).
+double toneSeconds(std::span<const std::int16_t> samples, int rate, double frequency,
+                   const ToneCriteria& criteria = {});
+/// The first sample at or after `from` whose magnitude reaches `threshold`
+/// (the start of a click or burst), or nothing.
+std::optional<std::size_t> firstAbove(std::span<const std::int16_t> samples, int threshold, std::size_t from = 0);
+
+}  // namespace pelex::testing

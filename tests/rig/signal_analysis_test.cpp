@@ -1,0 +1,123 @@
+// The sound tests' signal tools on signals whose answers are known.
+#include "tests/rig/signal_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+
+namespace pelex::testing {
+namespace {
+
+std::vector<std::int16_t> concat(std::initializer_list<std::vector<std::int16_t>> parts) {
+    std::vector<std::int16_t> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+std::vector<std::int16_t> noise(double seconds, int rate, double peak, unsigned seed = 7) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> uniform(-peak, peak);
+    std::vector<std::int16_t> out(static_cast<std::size_t>(seconds * rate));
+    for (auto& s : out) s = static_cast<std::int16_t>(uniform(random));
+    return out;
+}
+
+TEST(SignalAnalysis, ToneAmplitudeReadsThePeakOnAndBetweenBinsAndIgnoresOtherFrequencies) {
+    constexpr int rate = 8000;
+    // 1000 Hz sits on a bin of a 50 ms block; 1010 Hz lies halfway between two.
+    for (double f : {1000.0, 1010.0, 437.0}) {
+        const auto tone = makeTone(f, 0.05, rate, 8000);
+        EXPECT_NEAR(toneAmplitude(tone, rate, f), 8000, 8000 * 0.15) << f;
+    }
+    const auto other = makeTone(1500, 0.05, rate, 8000);
+    EXPECT_LT(toneAmplitude(other, rate, 1000), 8000 * 0.02);
+    EXPECT_EQ(toneAmplitude(makeSilence(0.05, rate), rate, 1000), 0);
+    // A resampling chain moves a tone by a few hertz: still found.
+    EXPECT_GT(toneAmplitude(makeTone(1003, 0.05, rate, 8000), rate, 1000), 8000 * 0.8);
+}
+
+TEST(SignalAnalysis, OnsetIsFoundWithinOneBlockAndNeedsARunOfBlocks) {
+    constexpr int rate = 8000;
+    const auto signal = concat({makeSilence(0.73, rate), makeTone(1000, 1.0, rate, 4000), makeSilence(0.5, rate)});
+    const auto onset = toneOnset(signal, rate, 1000);
+    ASSERT_TRUE(onset.has_value());
+    EXPECT_NEAR(double(*onset) / rate, 0.73, 0.05 + 1e-9);
+    EXPECT_NEAR(toneSeconds(signal, rate, 1000), 1.0, 0.1);
+
+    // A 100 ms blip is shorter than three 50 ms blocks: no onset.
+    const auto blip = concat({makeSilence(0.5, rate), makeTone(1000, 0.1, rate, 4000), makeSilence(0.5, rate)});
+    EXPECT_FALSE(toneOnset(blip, rate, 1000).has_value());
+    ToneCriteria once;
+    once.minBlocks = 1;
+    EXPECT_TRUE(toneOnset(blip, rate, 1000, once).has_value());
+    // The wrong frequency is not the tone.
+    EXPECT_FALSE(toneOnset(signal, rate, 440).has_value());
+}
+
+TEST(SignalAnalysis, ToneUnderNoiseIsFoundButNoiseAloneAndQuietTonesAreNot) {
+    constexpr int rate = 8000;
+    auto noisy = makeTone(1000, 1.0, rate, 6000);
+    const auto hiss = noise(1.0, rate, 1500);
+    for (std::size_t i = 0; i < noisy.size(); ++i) noisy[i] = static_cast<std::int16_t>(noisy[i] + hiss[i]);
+    EXPECT_TRUE(toneOnset(noisy, rate, 1000).has_value());
+    EXPECT_FALSE(toneOnset(noise(1.0, rate, 12000), rate, 1000).has_value()) << "broadband noise is no tone";
+    EXPECT_FALSE(toneOnset(makeTone(1000, 1.0, rate, 100), rate, 1000).has_value()) << "below the level asked for";
+    // Two tones of equal level (a ring-back) each hold half the power.
+    auto pair = makeTone(440, 0.5, rate, 3000);
+    const auto second = makeTone(480, 0.5, rate, 3000);
+    for (std::size_t i = 0; i < pair.size(); ++i) pair[i] = static_cast<std::int16_t>(pair[i] + second[i]);
+    const auto blocks = toneBlocks(pair, rate, 440);
+    ASSERT_FALSE(blocks.empty());
+    EXPECT_NEAR(blocks[3].share, 0.5, 0.15);
+}
+
+TEST(SignalAnalysis, FirstAboveFindsAClickAfterAGivenSample) {
+    auto signal = makeSilence(1.0, 8000);
+    signal[1234] = -9000;
+    signal[5000] = 9000;
+    EXPECT_EQ(firstAbove(signal, 5000), 1234u);
+    EXPECT_EQ(firstAbove(signal, 5000, 1235), 5000u);
+    EXPECT_FALSE(firstAbove(signal, 9001).has_value());
+    EXPECT_DOUBLE_EQ(rms(std::vector<std::int16_t>{3, -3, 3, -3}), 3.0);
+}
+
+TEST(SignalAnalysis, WaveFilesRoundTripAndForeignFormatsAreReadOrRefused) {
+    QTemporaryDir dir;
+    const std::filesystem::path path = dir.filePath("a.wav").toStdString();
+    const Audio written{16000, makeTone(700, 0.3, 16000, 12000)};
+    writeWav(path, written);
+    const Audio read = readWav(path);
+    EXPECT_EQ(read.rate, 16000);
+    EXPECT_EQ(read.samples, written.samples);
+    EXPECT_NEAR(read.seconds(), 0.3, 1e-9);
+
+    // 8-bit stereo with an extra chunk before the data and a data size that
+    // runs past the end (a recorder stopped early): channels averaged, the
+    // samples that are there read.
+    const std::filesystem::path stereo = dir.filePath("b.wav").toStdString();
+    {
+        std::ofstream out(stereo, std::ios::binary);
+        auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) out.put(char(v >> (8 * i))); };
+        auto u16 = [&](std::uint16_t v) { out.put(char(v & 0xff)), out.put(char(v >> 8)); };
+        out.write("RIFF", 4), u32(0), out.write("WAVEfmt ", 8), u32(16), u16(1), u16(2), u32(8000), u32(16000),
+            u16(2), u16(8);
+        out.write("LIST", 4), u32(3), out.write("abc\0", 4);
+        out.write("data", 4), u32(1000);
+        for (int i = 0; i < 3; ++i) out.put(char(128 + 64)), out.put(char(128));
+    }
+    const Audio mixed = readWav(stereo);
+    ASSERT_EQ(mixed.samples.size(), 3u);
+    EXPECT_EQ(mixed.samples[0], 64 * 256 / 2);
+
+    const std::filesystem::path bad = dir.filePath("c.wav").toStdString();
+    std::ofstream(bad) << "RIFF....WAVEjunk";
+    EXPECT_THROW(readWav(bad), std::runtime_error);
+    EXPECT_THROW(readWav(dir.filePath("missing.wav").toStdString()), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace pelex::testing

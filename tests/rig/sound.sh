@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# A private PulseAudio sound server for tests and the demo, with no hardware:
+# every device is a null sink, so what a program "plays" can be recorded from
+# the sink's monitor, and what a test plays into a "feed" sink is what a
+# program "hears" from the matching microphone source.
+#
+#   sound.sh start|stop|status [--dir DIR]
+#
+# Devices (sink and source names; descriptions in brackets):
+#   phone_speaker              sink    the phone's speaker, the default sink [Phone speaker]
+#   phone_mic_feed             sink    play the user's voice here            [Phone microphone feed]
+#   phone_mic                  source  the phone's microphone, the default source: a copy of
+#                                      phone_mic_feed's monitor that is no monitor itself (stacks
+#                                      such as mediastreamer2 skip monitors)   [Phone microphone]
+#   peer_speaker, peer_mic_feed, peer_mic   the same three for the peer user agent
+#
+# Settings (environment):
+#   PELEX_SOUND_DIR        state folder (socket, logs, pid)   default /tmp/pelex-sound-$UID
+#   PELEX_SOUND_OWNER_PID  when set, the server stops itself once that process is gone
+#
+# `start` prints the settings as KEY=VALUE lines (PULSE_SERVER among them) and
+# writes them to DIR/sound.env; it returns once every device exists.
+# `stop` ends the server and its watchdog.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cmd=${1:-status}
+[ $# -gt 0 ] && shift
+dir=${PELEX_SOUND_DIR:-/tmp/pelex-sound-$(id -u)}
+while [ $# -gt 0 ]; do
+    case $1 in
+        --dir) dir=$2; shift 2 ;;
+        *) echo "sound.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+server="unix:$dir/native"
+
+# A process group with a member that is not a zombie (an ended process whose
+# parent is gone may stay a zombie where nothing reaps orphans).
+group_alive() { ps -o stat= -g "$1" 2>/dev/null | grep -qv '^Z'; }
+running() { [ -f "$dir/$1.pid" ] && group_alive "$(cat "$dir/$1.pid")"; }
+
+stop_one() {
+    local name=$1 pid
+    [ -f "$dir/$name.pid" ] || return 0
+    pid=$(cat "$dir/$name.pid")
+    kill -TERM -- "-$pid" 2>/dev/null || true
+    for _ in $(seq 20); do
+        group_alive "$pid" || break
+        sleep 0.1
+    done
+    kill -KILL -- "-$pid" 2>/dev/null || true
+    rm -f "$dir/$name.pid"
+}
+
+pa() { PULSE_SERVER=$server pactl "$@"; }
+
+# A null sink called $1 described as $2.
+add_sink() { pa load-module module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\"" > /dev/null; }
+# A plain source $1 (described as $3) carrying what is played into sink $2.
+add_mic() {
+    pa load-module module-remap-source "source_name=$1" "master=$2.monitor" \
+        "source_properties=\"device.description='$3'\"" > /dev/null
+}
+
+start() {
+    if running pulseaudio; then
+        echo "sound.sh: already running in $dir" >&2
+        exit 1
+    fi
+    rm -rf "$dir/runtime" "$dir/home"
+    mkdir -p "$dir"
+    mkdir -m 700 "$dir/runtime" "$dir/home"
+    rm -f "$dir/native"
+    # -n: no default.pa (no hardware probing, no D-Bus); the server never
+    # exits by itself while the harness owns it.
+    XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+        --use-pid-file=no --realtime=no --high-priority=no --log-target="file:$dir/pulse.log" \
+        -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+        > "$dir/pulse.out" 2>&1 < /dev/null &
+    echo $! > "$dir/pulseaudio.pid"
+    local up=0
+    for _ in $(seq 100); do
+        if pa info > /dev/null 2>&1; then up=1; break; fi
+        running pulseaudio || break
+        sleep 0.1
+    done
+    if [ $up != 1 ]; then
+        echo "sound.sh: the sound server did not start (log in $dir/pulse.log)" >&2
+        stop; exit 1
+    fi
+    add_sink phone_speaker "Phone speaker"
+    add_sink phone_mic_feed "Phone microphone feed"
+    add_mic phone_mic phone_mic_feed "Phone microphone"
+    add_sink peer_speaker "Peer speaker"
+    add_sink peer_mic_feed "Peer microphone feed"
+    add_mic peer_mic peer_mic_feed "Peer microphone"
+    pa set-default-sink phone_speaker
+    pa set-default-source phone_mic
+    {
+        echo "PELEX_SOUND_DIR=$dir"
+        echo "PULSE_SERVER=$server"
+        echo "PELEX_SOUND_PHONE_SPEAKER=phone_speaker"
+        echo "PELEX_SOUND_PHONE_MIC_FEED=phone_mic_feed"
+        echo "PELEX_SOUND_PHONE_MIC=phone_mic"
+        echo "PELEX_SOUND_PEER_SPEAKER=peer_speaker"
+        echo "PELEX_SOUND_PEER_MIC_FEED=peer_mic_feed"
+        echo "PELEX_SOUND_PEER_MIC=peer_mic"
+    } > "$dir/sound.env"
+    if [ -n "${PELEX_SOUND_OWNER_PID:-}" ]; then
+        setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; PELEX_SOUND_OWNER_PID= "$2" stop --dir "$3"' \
+            watchdog "$PELEX_SOUND_OWNER_PID" "$here/sound.sh" "$dir" > /dev/null 2>&1 < /dev/null &
+        echo $! > "$dir/watchdog.pid"
+    fi
+    cat "$dir/sound.env"
+}
+
+stop() {
+    stop_one pulseaudio
+    rm -f "$dir/native"
+    if [ -f "$dir/watchdog.pid" ] && [ "$(cat "$dir/watchdog.pid")" != "$(ps -o sid= $$ | tr -d ' ')" ]; then
+        stop_one watchdog
+    fi
+    rm -f "$dir/watchdog.pid"
+}
+
+status() {
+    if running pulseaudio; then echo "pulseaudio running (pid $(cat "$dir/pulseaudio.pid"), $server)"; return 0; fi
+    echo "pulseaudio stopped"
+    return 1
+}
+
+case $cmd in
+    start) start ;;
+    stop) stop ;;
+    status) status ;;
+    *) echo "usage: sound.sh start|stop|status [--dir DIR]" >&2; exit 2 ;;
+esac

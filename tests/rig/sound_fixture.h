@@ -1,0 +1,98 @@
+#pragma once
+// Starts a private PulseAudio (sound.sh) for C++ tests and stops it again,
+// also when the test fails; a crashed test leaves nothing running either: the
+// server's watchdog ends it once the test process is gone.
+//
+//   pelex::testing::SoundRig sound;   // started; PULSE_SERVER now points at it
+//   SourceRecorder heard(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+//
+// Each rig gets a fresh folder under /tmp (the server's socket path must stay
+// short), so tests of several processes run side by side. While it lives,
+// PULSE_SERVER in this process's environment names it (children inherit it);
+// the previous value comes back when it stops.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "tests/rig/sound_io.h"
+
+namespace pelex::testing {
+
+class SoundRig {
+public:
+    static constexpr const char* kPhoneSpeaker = "phone_speaker";
+    static constexpr const char* kPhoneMicFeed = "phone_mic_feed";
+    static constexpr const char* kPhoneMic = "phone_mic";
+    static constexpr const char* kPeerSpeaker = "peer_speaker";
+    static constexpr const char* kPeerMicFeed = "peer_mic_feed";
+    static constexpr const char* kPeerMic = "peer_mic";
+
+    SoundRig() {
+        char pattern[] = "/tmp/pelex-sound.XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a folder for the sound server");
+        dir_ = pattern;
+        if (const char* old = std::getenv("PULSE_SERVER")) previous_ = old;
+        const std::string command = "PELEX_SOUND_OWNER_PID=" + std::to_string(::getpid()) + " " + script() +
+                                    " start --dir '" + dir_ + "' > '" + dir_ + "/start.log' 2>&1";
+        if (std::system(command.c_str()) != 0) {
+            std::ifstream log(dir_ + "/start.log");
+            std::string why((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+            stop();
+            throw std::runtime_error("the sound server did not start: " + why);
+        }
+        std::ifstream settings(dir_ + "/sound.env");
+        for (std::string line; std::getline(settings, line);)
+            if (const auto eq = line.find('='); eq != std::string::npos && line.compare(0, eq, "PULSE_SERVER") == 0)
+                server_ = line.substr(eq + 1);
+        ::setenv("PULSE_SERVER", server_.c_str(), 1);
+    }
+    ~SoundRig() { stop(); }
+    SoundRig(const SoundRig&) = delete;
+    SoundRig& operator=(const SoundRig&) = delete;
+
+    /// The server's address, "unix:<folder>/native".
+    const std::string& server() const { return server_; }
+    const std::string& dir() const { return dir_; }
+    /// The source that carries what is played into `sink`.
+    static std::string monitorOf(const std::string& sink) { return sink + ".monitor"; }
+
+    /// Adds a null sink (a further speaker) and returns its module number.
+    int addSink(const std::string& name, const std::string& description) const {
+        return std::stoi(pactl({"load-module", "module-null-sink", "sink_name=" + name,
+                                "sink_properties=\"device.description='" + description + "'\""}));
+    }
+    /// Adds a microphone `name` that hears what is played into `feedSink`.
+    int addMicrophone(const std::string& name, const std::string& feedSink, const std::string& description) const {
+        return std::stoi(pactl({"load-module", "module-remap-source", "source_name=" + name,
+                                "master=" + monitorOf(feedSink),
+                                "source_properties=\"device.description='" + description + "'\""}));
+    }
+    /// Removes a module (and the devices it made) as if unplugged.
+    void removeModule(int module) const { pactl({"unload-module", std::to_string(module)}); }
+    /// Stops the server now (as when the desktop's sound server goes away).
+    void stop() {
+        if (dir_.empty()) return;
+        const std::string command = script() + " stop --dir '" + dir_ + "' > /dev/null 2>&1";
+        [[maybe_unused]] int ignored = std::system(command.c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+        dir_.clear();
+        if (previous_) ::setenv("PULSE_SERVER", previous_->c_str(), 1);
+        else ::unsetenv("PULSE_SERVER");
+    }
+
+private:
+    static std::string script() { return PELEX_SOUND_SCRIPT; }
+    std::string dir_;
+    std::string server_;
+    std::optional<std::string> previous_;
+};
+
+}  // namespace pelex::testing
