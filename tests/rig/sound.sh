@@ -62,6 +62,24 @@ add_mic() {
         "source_properties=\"device.description='$3'\"" > /dev/null
 }
 
+# An idle null sink renders in blocks of its largest latency (2 s), and a
+# client that arrives waits out the block in progress, losing it. A quiet
+# recorder of low latency on each sink keeps the blocks short from the start,
+# as a sound card's are: the sinks are suspended while the recorders connect.
+keep_sinks_fast() {
+    local sink
+    for sink in "$@"; do pa suspend-sink "$sink" 1; done
+    PULSE_SERVER=$server setsid bash -c 'for sink in "$@"; do
+            parec --device="$sink.monitor" --latency-msec=20 --raw --format=s16le --rate=8000 --channels=1 > /dev/null &
+        done; wait' keepers "$@" > /dev/null 2>&1 < /dev/null &
+    echo $! > "$dir/keepers.pid"
+    for _ in $(seq 50); do
+        [ "$(pa list short source-outputs | wc -l)" -ge $(($# + 2)) ] && break
+        sleep 0.1
+    done
+    for sink in "$@"; do pa suspend-sink "$sink" 0; done
+}
+
 start() {
     if running pulseaudio; then
         echo "sound.sh: already running in $dir" >&2
@@ -96,6 +114,7 @@ start() {
     add_mic peer_mic peer_mic_feed "Peer microphone"
     pa set-default-sink phone_speaker
     pa set-default-source phone_mic
+    keep_sinks_fast phone_speaker phone_mic_feed peer_speaker peer_mic_feed
     {
         echo "PELEX_SOUND_DIR=$dir"
         echo "PULSE_SERVER=$server"
@@ -115,6 +134,7 @@ start() {
 }
 
 stop() {
+    stop_one keepers
     stop_one pulseaudio
     rm -f "$dir/native"
     if [ -f "$dir/watchdog.pid" ] && [ "$(cat "$dir/watchdog.pid")" != "$(ps -o sid= $$ | tr -d ' ')" ]; then

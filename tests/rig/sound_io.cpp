@@ -62,6 +62,11 @@ SourceRecorder::SourceRecorder(std::string source, int rate) : source_(std::move
     pid_ = pid;
     fd_ = fd;
     reader_ = std::thread([this, fd = fd_] { readLoop(fd); });
+    // Returns once the recording runs, so nothing played after it is missed.
+    if (!waitForSamples(1, std::chrono::seconds(5))) {
+        stop();
+        throw std::runtime_error("nothing arrives from " + source_);
+    }
 }
 
 SourceRecorder::~SourceRecorder() { stop(); }

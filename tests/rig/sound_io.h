@@ -26,7 +26,8 @@ class SourceRecorder {
 public:
     using Clock = std::chrono::steady_clock;
     /// Starts recording `source` (a source, or "<sink>.monitor") as mono at
-    /// `rate`. Throws std::runtime_error when parec cannot be started.
+    /// `rate` and returns once the first samples arrived. Throws
+    /// std::runtime_error when parec cannot be started or nothing arrives.
     explicit SourceRecorder(std::string source, int rate = 8000);
     ~SourceRecorder();
     SourceRecorder(const SourceRecorder&) = delete;
