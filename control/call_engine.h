@@ -58,6 +58,9 @@ public:
     virtual void ShutDown() = 0;
     /// Sends the touch tone of keypad index 0-11, or the flash tone for 12.
     virtual void Key(std::int16_t index) = 0;
+    /// Opens the audio tuning dialog over window `hwndParent` and returns
+    /// when it is closed.
+    virtual void Wizard(std::int64_t hwndParent) = 0;
 };
 
 /// Creates a new engine whose events go to `events` (which outlives it).

@@ -43,6 +43,7 @@ public:
     void Terminate() override { rtc_.Terminate(); }
     void ShutDown() override { rtc_.ShutDown(); }
     void Key(std::int16_t index) override { rtc_.Key(index); }
+    void Wizard(std::int64_t hwndParent) override { rtc_.Wizard(hwndParent); }
 
 private:
     Events events_;  // declared first: outlives the engine that raises into it

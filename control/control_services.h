@@ -12,6 +12,7 @@
 #include "control/call_engine.h"
 #include "control/service_endpoints.h"
 #include "control/settings_store.h"
+#include "control/sound_notes.h"
 #include "platform/audio_output.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -31,6 +32,8 @@ struct ControlServices {
     CallEngineFactory engineFactory;                   ///< makes each new `RTC1`
     ServiceEndpoints endpoints;
     QString controlFolder;  ///< folder of the control's library file (the updater lives there)
+    /// Notes of the engine about missing sound devices; null: none come.
+    std::shared_ptr<SoundNotes> soundNotes;
     /// How long a sign-in may wait for the account server before the user is
     /// told and gets the sign-in button back.
     std::chrono::milliseconds signInTimeout{20000};

@@ -39,6 +39,7 @@ inline constexpr TwipsRect lblDisplay{60, 90, 1935, 690};
 inline constexpr TwipsRect lblCallStatus{60, 780, 1935, 270};
 inline constexpr TwipsRect lbltimer{60, 1080, 1935, 300};
 inline constexpr TwipsRect lblcall{90, 1440, 1785, 300};
+inline constexpr TwipsRect lblSoundNote{60, 1755, 1935, 270};  // below the number box
 
 // On the control itself.
 inline constexpr TwipsRect imgHyperlink{420, 300, 2310, 450};

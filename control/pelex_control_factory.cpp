@@ -2,10 +2,12 @@
 
 #include "account_protocol/detached_process_starter.h"
 #include "account_protocol/qt_tcp_socket.h"
+#include "control/audio_choice_settings.h"
 #include "control/cls_rtc_engine.h"
 #include "control/qt_desktop.h"
 #include "control/registry_settings_store.h"
 #include "settings/store_location.h"
+#include "sip_engine/linphone/linphone_client.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 
 namespace pelex::control {
@@ -31,13 +33,22 @@ std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& co
     ControlServices s;
     auto box = std::make_shared<QtMessageBox>();
     s.messageBox = box;
-    s.audio = std::make_shared<QtAudioOutput>();
+    s.store = openSettings(box);
+    // The engine keeps the user's microphone and speaker beside the options;
+    // the control's own sounds follow the chosen speaker.
+    auto choices = std::make_shared<SettingsAudioChoices>(s.store);
+    s.audio = std::make_shared<QtAudioOutput>([choices] { return deviceNameOfId(choices->load().speaker); });
     s.urlOpener = std::make_shared<DesktopUrlOpener>();
     s.clock = std::make_shared<SystemClock>();
     s.processStarter = std::make_shared<account_protocol::DetachedProcessStarter>();
-    s.store = openSettings(box);
     s.socket = std::make_unique<account_protocol::QtTcpSocket>();
-    s.engineFactory = clsRtcEngineFactory(sip_engine::linphone_rtc::linphonePlatform());
+    s.soundNotes = std::make_shared<SoundNotes>();
+    const std::weak_ptr<SoundNotes> notes = s.soundNotes;
+    auto note = [notes](const std::u16string& text) {
+        if (auto n = notes.lock()) n->post(text);
+    };
+    s.engineFactory = clsRtcEngineFactory(
+        {sip_engine::linphone_rtc::linphoneClientFactory(choices, note), sip_engine::linphone_rtc::qtOneShotTimerFactory()});
     s.endpoints = serviceEndpointsFromEnvironment();
     s.controlFolder = controlFolder;
     return std::make_unique<Pelex_MSN>(std::move(s), parent);

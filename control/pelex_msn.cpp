@@ -53,6 +53,7 @@ Pelex_MSN::Pelex_MSN(ControlServices services, QWidget* parent)
     services_.socket->setEvents(socketRelay_.get());
     buildChildren();
     connectDialPad();
+    buildAudioMenu();
 
     setExtent();                                   // step 2
     loadSavedSettings();                           // step 3
@@ -65,6 +66,7 @@ Pelex_MSN::Pelex_MSN(ControlServices services, QWidget* parent)
 
 Pelex_MSN::~Pelex_MSN() {
     destroying_ = true;
+    if (services_.soundNotes) services_.soundNotes->detach();
     UserControl_Terminate();
     if (rtc_.relay) rtc_.relay->silence();
     rtc_ = {};

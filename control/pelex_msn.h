@@ -10,6 +10,7 @@
 //   saved_settings.cpp profile and options in the settings store
 //   dial_pad.cpp       keypad, number box keys, call and hang-up, links
 //   call_status.cpp    engine events, display texts, timers and sounds
+//   audio_menu.cpp     the audio settings entry and the note on missing devices
 //
 // Every child carries the object name of its role (`imgLogin`, `txtusrname`,
 // `ImgNumber_0` ... `ImgNumber_11`, `picBtn_12`) and, where a user can operate
@@ -64,6 +65,10 @@ public:
     void tmrProcessing_Timer();
     void CorvoTimer_Timer();
     void tmrSignIn_Timer();
+
+    /// Opens the engine's audio tuning dialog (the context menu's "Audio
+    /// settings..." and Ctrl+Shift+A); without an engine says to sign in first.
+    void openAudioSettings();
 
     /// The SIP account taken from the last login code.
     struct SipAccount {
@@ -133,6 +138,11 @@ private:
     void RTC1_CallDisconnect();
     void RTC1_SignOut();
 
+    // Audio settings and sound notes (audio_menu.cpp).
+    void buildAudioMenu();
+    void showAudioMenu(const QPoint& at);
+    void showSoundNote(const std::u16string& text);
+
     ControlServices services_;
     std::unique_ptr<ProtocolRelay> protocolRelay_;
     std::unique_ptr<SocketRelay> socketRelay_;
@@ -171,6 +181,7 @@ private:
     QLabel* lbltimer_ = nullptr;
     QLabel* lblNumber_ = nullptr;
     QLabel* lblVersion_ = nullptr;
+    QLabel* lblSoundNote_ = nullptr;
     ImageButton* imgHyperlink_ = nullptr;
     std::array<ImageButton*, 12> ImgNumber_{};
     ImageButton* imgCall_ = nullptr;

@@ -24,7 +24,7 @@ void QtMessageBox::show(const std::u16string& text, const std::u16string& title,
     box.exec();
 }
 
-QtAudioOutput::QtAudioOutput() = default;
+QtAudioOutput::QtAudioOutput(std::function<QString()> preferredOutput) : preferredOutput_(std::move(preferredOutput)) {}
 
 QtAudioOutput::~QtAudioOutput() { stop(); }
 
@@ -38,7 +38,10 @@ void QtAudioOutput::playAsync(std::span<const std::byte> image) {
     stop();  // a new sound cuts the one still playing
     const auto wave = parsePcmWave(image);
     if (!wave || (wave->bitsPerSample != 8 && wave->bitsPerSample != 16)) return;
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (const QString preferred = preferredOutput_ ? preferredOutput_() : QString(); !preferred.isEmpty())
+        for (const QAudioDevice& d : QMediaDevices::audioOutputs())
+            if (d.description() == preferred) device = d;
     if (device.isNull()) return;
     QAudioFormat format;
     format.setSampleRate(wave->sampleRate);

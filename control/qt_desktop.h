@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 #include "platform/audio_output.h"
@@ -22,17 +23,19 @@ public:
     void show(const std::u16string& text, const std::u16string& title, platform::MessageIcon icon) override;
 };
 
-/// Plays PCM waves through the system's default audio output (Qt
-/// Multimedia). Without an output device, or for a format the device cannot
-/// take, it stays silent.
+/// Plays PCM waves through the desktop's sound server (Qt Multimedia): on
+/// the output `preferredOutput` names (a device description) while there is
+/// one, else on the default output. Without an output device, or for a
+/// format the device cannot take, it stays silent.
 class QtAudioOutput : public QObject, public platform::AudioOutput {
 public:
-    QtAudioOutput();
+    explicit QtAudioOutput(std::function<QString()> preferredOutput = {});
     ~QtAudioOutput() override;
     void playAsync(std::span<const std::byte> wave) override;
 
 private:
     void stop();
+    std::function<QString()> preferredOutput_;
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<QBuffer> buffer_;
 };

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries the phone stands on
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-multimedia-dev libasound2-dev
-  liblinphone-dev libsqlite3-dev
+  liblinphone-dev libsqlite3-dev libpulse-dev
   # test-only: a second Skipjack
   libcrypto++-dev
   # real peers and tools for end-to-end tests

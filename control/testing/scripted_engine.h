@@ -33,6 +33,9 @@ public:
         if (clientReleased) throw std::runtime_error("the client is released");
     }
     void Key(std::int16_t index) override { calls.push_back("Key(" + std::to_string(index) + ")"); }
+    void Wizard(std::int64_t hwndParent) override {
+        calls.push_back(hwndParent != 0 ? "Wizard(window)" : "Wizard(0)");
+    }
 
     /// The Key indexes sent, in order.
     std::vector<int> keys() const {

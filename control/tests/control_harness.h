@@ -57,6 +57,7 @@ protected:
             return engine;
         };
         s.endpoints = {u"account.test", u"5061", u"http://www.site.test"};
+        s.soundNotes = soundNotes;
         if (settingsStore) s.store = settingsStore;
         control = std::make_unique<Pelex_MSN>(std::move(s));
     }
@@ -110,6 +111,7 @@ protected:
     std::shared_ptr<platform::testing::RecordingProcessStarter> starter =
         std::make_shared<platform::testing::RecordingProcessStarter>();
     std::shared_ptr<MemorySettingsStore> store = std::make_shared<MemorySettingsStore>();
+    std::shared_ptr<SoundNotes> soundNotes = std::make_shared<SoundNotes>();
     account_protocol::testing::MemorySocket* socket = nullptr;
     std::vector<ScriptedEngine*> engines;
     CallEngineFactory engineFactory;             ///< when set, used instead of scripted engines

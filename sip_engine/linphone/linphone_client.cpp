@@ -95,14 +95,22 @@ public:
         core->enableVideoDisplay(false);
         if (options_.rtpPortMin > 0) core->setAudioPortRange(options_.rtpPortMin, options_.rtpPortMax);
         else core->setAudioPort(-1);
-        if (options_.audioFromFiles || !hasCaptureDevice(*core)) {
+        if (options_.audioFromFiles) {
             const auto tone = options_.dataDir / "send-tone.wav";
             writeToneFile(tone);
             core->setUseFiles(true);
             core->setPlayFile(tone.string());
+        } else {
+            // Sent in place of a microphone only when the stack has no capture
+            // device at all.
+            const auto silence = options_.dataDir / "silence.wav";
+            writeSilenceFile(silence);
+            core->setPlayFile(silence.string());
         }
         core->addListener(listener_);
         if (core->start() != 0) throw RTCError("the SIP stack did not start");
+        sound_ = std::make_shared<SoundDevices>(core, options_.audioChoices, options_.soundNote);
+        if (!options_.audioFromFiles) sound_->refresh(false);
         context_->core = std::move(core);
 
         timer_ = std::make_unique<QTimer>();
@@ -155,7 +163,7 @@ public:
         if (!core) throw RTCError("the client is not running");
         if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
             throw RTCError("no user interface to show the tuning dialog in");
-        runTuningWizard(core, parent, options_.dataDir);
+        runTuningWizard(core, *sound_, parent, options_.dataDir);
     }
 
     void PrepareForShutdown() override {
@@ -254,6 +262,7 @@ public:
     }
 
     void onCallStateChanged(const std::shared_ptr<linphone::Call>& call, linphone::Call::State state) {
+        onCallSound(state);
         std::shared_ptr<LinphoneSession> session;
         if (auto found = context_->sessions.find(call.get()); found != context_->sessions.end())
             session = found->second.lock();
@@ -292,10 +301,19 @@ private:
         LinphoneClient& owner_;
     };
 
-    static bool hasCaptureDevice(linphone::Core& core) {
-        for (const auto& device : core.getAudioDevices())
-            if (device->hasCapability(linphone::AudioDevice::Capabilities::CapabilityRecord)) return true;
-        return false;
+    // Each call starts on the devices in place now (the desktop's default may
+    // have changed); once the last call is gone the stack probes its devices
+    // anew, so the next call finds what was plugged in or out meanwhile.
+    void onCallSound(linphone::Call::State state) {
+        using S = linphone::Call::State;
+        if (!sound_ || options_.audioFromFiles || !context_->core) return;
+        if (state == S::OutgoingInit || state == S::IncomingReceived) sound_->refresh(false);
+        else if (state == S::Released) soundProbeDue_ = true;  // once the call is gone (tick)
+    }
+    void probeSoundIfDue() {
+        if (!soundProbeDue_ || !sound_ || context_->core->getCallsNb() != 0) return;
+        soundProbeDue_ = false;
+        sound_->refresh(true);
     }
 
     static std::shared_ptr<linphone::Account> createAccount(linphone::Core& core, const ProvisionedProfile& p) {
@@ -352,6 +370,7 @@ private:
         if (iterating_ || !context_->core) return;
         iterating_ = true;
         context_->core->iterate();
+        probeSoundIfDue();
         iterating_ = false;
         const auto now = std::chrono::steady_clock::now();
         if (context_->core && now < context_->busyUntil) {
@@ -386,6 +405,7 @@ private:
 
     void stopCore() {
         timer_.reset();
+        sound_.reset();
         if (auto core = std::exchange(context_->core, nullptr)) {
             core->removeListener(listener_);
             core->stop();
@@ -399,6 +419,8 @@ private:
     std::shared_ptr<Context> context_;
     std::shared_ptr<Listener> listener_;
     std::unique_ptr<QTimer> timer_;
+    std::shared_ptr<SoundDevices> sound_;
+    bool soundProbeDue_ = false;
     std::vector<std::shared_ptr<LinphoneSession>> sessionsKeptAlive_;  // calls the stack started
     bool iterating_ = false;
     bool shuttingDown_ = false;
@@ -438,6 +460,15 @@ std::shared_ptr<IRTCClient> createLinphoneClient(LinphoneOptions options) {
 
 RTCClientFactory linphoneClientFactory() {
     return [] { return createLinphoneClient(); };
+}
+
+RTCClientFactory linphoneClientFactory(std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
+    return [choices = std::move(choices), note = std::move(note)] {
+        auto options = LinphoneOptions::fromEnvironment();
+        options.audioChoices = choices;
+        options.soundNote = note;
+        return createLinphoneClient(std::move(options));
+    };
 }
 
 }  // namespace pelex::sip_engine::linphone_rtc

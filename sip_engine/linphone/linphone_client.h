@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "sip_engine/linphone/sound_devices.h"
 #include "sip_engine/rtc/rtc_client.h"
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -23,10 +24,14 @@ struct LinphoneOptions {
     int sipPort = -1;
     /// Local RTP port range; -1/-1 picks free ones. Default: $PELEX_SIP_RTP_PORTS ("min-max").
     int rtpPortMin = -1, rtpPortMax = -1;
-    /// Send a generated tone instead of the microphone and drop what is
-    /// received (for machines without audio hardware). Default: true when
-    /// $PELEX_SIP_AUDIO is "files" or no capture device exists.
+    /// Test switch: send a generated tone instead of the microphone and drop
+    /// what is received. Default: true when $PELEX_SIP_AUDIO is "files".
+    /// Otherwise calls use the desktop's sound devices (see SoundDevices).
     bool audioFromFiles = false;
+    /// Where the user's choice of sound devices is kept; null: nowhere.
+    std::shared_ptr<AudioChoiceStore> audioChoices;
+    /// Told when a microphone, a speaker or the whole sound server is missing.
+    SoundNoteHandler soundNote;
     /// Where the stack's log goes; empty: no log. Default: $PELEX_SIP_LOG
     /// ("1" means dataDir/linphone.log, anything else is a path).
     std::filesystem::path logFile;
@@ -43,5 +48,8 @@ std::shared_ptr<rtc::IRTCClient> createLinphoneClient(LinphoneOptions options = 
 
 /// The factory the engine uses to create its client.
 rtc::RTCClientFactory linphoneClientFactory();
+/// The same, keeping the choice of sound devices in `choices` and telling
+/// `note` about missing ones.
+rtc::RTCClientFactory linphoneClientFactory(std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note);
 
 }  // namespace pelex::sip_engine::linphone_rtc

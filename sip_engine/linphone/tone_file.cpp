@@ -20,9 +20,7 @@ void put32(std::ofstream& out, std::uint32_t v) {
     put16(out, static_cast<std::uint16_t>(v >> 16));
 }
 
-}  // namespace
-
-void writeToneFile(const std::filesystem::path& path) {
+void writeWave(const std::filesystem::path& path, double frequency, double amplitude) {
     constexpr std::uint32_t kRate = 8000, kSeconds = 10, kSamples = kRate * kSeconds;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw rtc::RTCError("cannot write " + path.string());
@@ -39,10 +37,15 @@ void writeToneFile(const std::filesystem::path& path) {
     out.write("data", 4);
     put32(out, kSamples * 2);
     for (std::uint32_t i = 0; i < kSamples; ++i) {
-        const double sample = 6000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * i / kRate);
+        const double sample = amplitude * std::sin(2.0 * std::numbers::pi * frequency * i / kRate);
         put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(sample))));
     }
     if (!out) throw rtc::RTCError("cannot write " + path.string());
 }
+
+}  // namespace
+
+void writeToneFile(const std::filesystem::path& path) { writeWave(path, 440.0, 6000.0); }
+void writeSilenceFile(const std::filesystem::path& path) { writeWave(path, 0.0, 0.0); }
 
 }  // namespace pelex::sip_engine::linphone_rtc

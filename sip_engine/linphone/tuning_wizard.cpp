@@ -2,6 +2,7 @@
 
 #include <linphone++/linphone.hh>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -10,66 +11,97 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include "sip_engine/linphone/sound_devices.h"
 #include "sip_engine/linphone/tone_file.h"
 
 namespace pelex::sip_engine::linphone_rtc {
 namespace {
 
-using Device = std::shared_ptr<linphone::AudioDevice>;
-using Capability = linphone::AudioDevice::Capabilities;
-
-std::vector<Device> devicesWith(linphone::Core& core, Capability capability) {
-    std::vector<Device> found;
-    for (const auto& device : core.getExtendedAudioDevices())
-        if (device->hasCapability(capability)) found.push_back(device);
-    return found;
-}
-
-QComboBox* deviceBox(const std::vector<Device>& devices, const std::shared_ptr<const linphone::AudioDevice>& current,
+/// A list of devices headed by "the desktop's default" (an empty id).
+QComboBox* deviceBox(const std::vector<SoundDevice>& offered, bool capture, const std::string& chosen,
                      QWidget* parent) {
     auto* box = new QComboBox(parent);
-    for (const auto& d : devices) {
-        box->addItem(QString::fromStdString(d->getDeviceName() + " (" + d->getDriverName() + ")"));
-        if (current && d->getId() == current->getId()) box->setCurrentIndex(box->count() - 1);
+    box->addItem(QStringLiteral("Desktop default"), QString());
+    for (const auto& d : offered) {
+        if (capture ? !d.canCapture : !d.canPlay) continue;
+        box->addItem(QString::fromStdString(d.name), QString::fromStdString(d.id));
+        if (d.id == chosen) box->setCurrentIndex(box->count() - 1);
     }
-    box->setEnabled(!devices.empty());
     return box;
+}
+
+std::string chosenId(const QComboBox* box) { return box->currentData().toString().toStdString(); }
+
+/// Makes the dialog a child of the window behind `parent`. A window of this
+/// process is used directly; a foreign one is wrapped for as long as the
+/// dialog is shown (the wrapper is deleted with it).
+std::unique_ptr<QWindow> attachToParent(QDialog& dialog, rtc::WindowHandle parent) {
+    if (parent == 0) return nullptr;
+    const auto id = static_cast<WId>(static_cast<std::uint32_t>(parent));
+    if (QWidget* own = QWidget::find(id)) {
+        dialog.setParent(own->window(), dialog.windowFlags() | Qt::Dialog);
+        return nullptr;
+    }
+    std::unique_ptr<QWindow> foreign(QWindow::fromWinId(id));
+    if (foreign) {
+        dialog.winId();
+        dialog.windowHandle()->setTransientParent(foreign.get());
+    }
+    return foreign;
 }
 
 }  // namespace
 
-void runTuningWizard(const std::shared_ptr<linphone::Core>& core, rtc::WindowHandle parent,
+void runTuningWizard(const std::shared_ptr<linphone::Core>& core, SoundDevices& sound, rtc::WindowHandle parent,
                      const std::filesystem::path& dataDir) {
-    const auto inputs = devicesWith(*core, Capability::CapabilityRecord);
-    const auto outputs = devicesWith(*core, Capability::CapabilityPlay);
+    if (core->getCallsNb() == 0) sound.refresh(true);  // show what is plugged in now
+    const AudioChoice before = sound.choice();
+    const auto& offered = sound.offered();
 
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("Audio Tuning"));
     auto* form = new QFormLayout(&dialog);
-    auto* capture = deviceBox(inputs, core->getDefaultInputAudioDevice(), &dialog);
-    auto* playback = deviceBox(outputs, core->getDefaultOutputAudioDevice(), &dialog);
+    auto* microphone = deviceBox(offered, true, before.microphone, &dialog);
+    auto* speaker = deviceBox(offered, false, before.speaker, &dialog);
+    microphone->setAccessibleName(QStringLiteral("Microphone"));
+    speaker->setAccessibleName(QStringLiteral("Speaker"));
     auto* status = new QLabel(&dialog);
-    auto* testPlayback = new QPushButton(QStringLiteral("Play a test tone"), &dialog);
-    auto* testCapture = new QPushButton(QStringLiteral("Hear yourself (echo test)"), &dialog);
+    status->setWordWrap(true);
+    status->setAccessibleName(QStringLiteral("Audio status"));
+    auto* testPlayback = new QPushButton(QStringLiteral("&Play a test tone"), &dialog);
+    auto* testCapture = new QPushButton(QStringLiteral("&Hear yourself (echo test)"), &dialog);
     testCapture->setCheckable(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    form->addRow(QStringLiteral("Microphone:"), capture);
-    form->addRow(QStringLiteral("Speaker:"), playback);
+    form->addRow(QStringLiteral("&Microphone:"), microphone);
+    form->addRow(QStringLiteral("&Speaker:"), speaker);
     form->addRow(testPlayback, testCapture);
     form->addRow(status);
     form->addRow(buttons);
-    if (inputs.empty() && outputs.empty()) status->setText(QStringLiteral("No audio devices were found."));
+    const bool anyMicrophone = microphone->count() > 1, anySpeaker = speaker->count() > 1;
+    if (!anyMicrophone && !anySpeaker) status->setText(QStringLiteral("No audio devices were found."));
+    else if (!anyMicrophone) status->setText(QStringLiteral("No microphone was found."));
+    else if (!anySpeaker) status->setText(QStringLiteral("No speaker was found."));
+    testCapture->setEnabled(anyMicrophone && anySpeaker);
+    testPlayback->setEnabled(anySpeaker);
 
-    auto chosen = [](const std::vector<Device>& list, QComboBox* box) -> Device {
-        const int i = box->currentIndex();
-        return i >= 0 && i < static_cast<int>(list.size()) ? list[static_cast<std::size_t>(i)] : nullptr;
-    };
-    auto applyChoice = [&] {
-        if (auto in = chosen(inputs, capture)) core->setDefaultInputAudioDevice(in);
-        if (auto out = chosen(outputs, playback)) core->setDefaultOutputAudioDevice(out);
+    // Trying a device makes it the stack's default for a moment; Cancel
+    // puts the stored choice back.
+    auto tryChoice = [&] {
+        const AudioChoice trial{chosenId(microphone), chosenId(speaker)};
+        if (auto d = sound.device(trial.microphone)) core->setDefaultInputAudioDevice(d);
+        else if (sound.pick().microphone)
+            if (auto p = sound.device(sound.pick().microphone->id)) core->setDefaultInputAudioDevice(p);
+        const std::string out = !trial.speaker.empty() ? trial.speaker
+                                : sound.pick().speaker ? sound.pick().speaker->id
+                                                       : std::string();
+        if (auto d = sound.device(out)) {
+            core->setDefaultOutputAudioDevice(d);
+            core->setRingerDevice(out);
+            core->setMediaDevice(out);
+        }
     };
     QObject::connect(testPlayback, &QPushButton::clicked, &dialog, [&] {
-        applyChoice();
+        tryChoice();
         const auto tone = dataDir / "test-tone.wav";
         try {
             writeToneFile(tone);
@@ -80,24 +112,25 @@ void runTuningWizard(const std::shared_ptr<linphone::Core>& core, rtc::WindowHan
         }
     });
     QObject::connect(testCapture, &QPushButton::toggled, &dialog, [&](bool on) {
-        applyChoice();
-        if (on)
+        if (on) {
+            tryChoice();
             status->setText(core->startEchoTester(16000) == 0 ? QStringLiteral("Speak: you should hear yourself.")
                                                               : QStringLiteral("The microphone could not start."));
-        else
+        } else {
             core->stopEchoTester();
+            status->clear();
+        }
     });
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
-    if (parent != 0) {
-        dialog.winId();
-        if (QWindow* owner = QWindow::fromWinId(static_cast<WId>(parent)))
-            dialog.windowHandle()->setTransientParent(owner);
-    }
+    const auto foreignParent = attachToParent(dialog, parent);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (testCapture->isChecked()) core->stopEchoTester();
-    if (accepted) applyChoice();
+    core->stopRinging();
+    if (accepted) sound.choose({chosenId(microphone), chosenId(speaker)});
+    else sound.refresh(false);
+    if (dialog.windowHandle()) dialog.windowHandle()->setTransientParent(nullptr);
 }
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -1,0 +1,48 @@
+#include "sip_engine/linphone/audio_devices.h"
+
+#include <algorithm>
+
+namespace pelex::sip_engine::linphone_rtc {
+namespace {
+
+constexpr const char* kPulse = "PulseAudio";
+
+std::optional<SoundDevice> pickOne(const std::vector<SoundDevice>& offered, bool capture, const std::string& chosen,
+                                   const std::string& serverDefault) {
+    auto can = [capture](const SoundDevice& d) { return capture ? d.canCapture : d.canPlay; };
+    auto find = [&](auto&& matches) -> std::optional<SoundDevice> {
+        const auto it = std::find_if(offered.begin(), offered.end(), [&](const SoundDevice& d) { return can(d) && matches(d); });
+        return it != offered.end() ? std::optional(*it) : std::nullopt;
+    };
+    if (!chosen.empty())
+        if (auto d = find([&](const SoundDevice& x) { return x.id == chosen; })) return d;
+    if (!serverDefault.empty())
+        if (auto d = find([&](const SoundDevice& x) { return x.driver == kPulse && x.name == serverDefault; })) return d;
+    return find([](const SoundDevice&) { return true; });
+}
+
+}  // namespace
+
+std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const SoundServerInfo& server) {
+    std::vector<SoundDevice> offered;
+    for (const auto& d : all)
+        if ((d.canCapture || d.canPlay) && (!server.running || d.driver == kPulse)) offered.push_back(d);
+    return offered;
+}
+
+DevicePick pickDevices(const std::vector<SoundDevice>& offered, const AudioChoice& choice,
+                       const SoundServerInfo& server) {
+    return {pickOne(offered, true, choice.microphone, server.defaultMicrophone),
+            pickOne(offered, false, choice.speaker, server.defaultSpeaker)};
+}
+
+std::u16string soundNote(const DevicePick& pick, const SoundServerInfo& server) {
+    if (!pick.microphone && !pick.speaker)
+        return server.running ? u"No sound devices were found: calls are silent."
+                              : u"No sound server is running: calls are silent.";
+    if (!pick.microphone) return u"No microphone was found: the other side cannot hear you.";
+    if (!pick.speaker) return u"No speaker was found: you cannot hear the other side.";
+    return {};
+}
+
+}  // namespace pelex::sip_engine::linphone_rtc

@@ -1,0 +1,68 @@
+// Which devices the phone offers and uses, and what it tells the user.
+#include "sip_engine/linphone/audio_devices.h"
+
+#include <gtest/gtest.h>
+
+namespace pelex::sip_engine::linphone_rtc {
+namespace {
+
+SoundDevice pulse(const std::string& name, bool capture, bool play) {
+    return {"PulseAudio Unknown: " + name, name, "PulseAudio", capture, play};
+}
+const SoundDevice kSpeaker = pulse("Speaker", false, true);
+const SoundDevice kHeadset = pulse("Headset", true, true);
+const SoundDevice kWebcamMic = pulse("Webcam", true, false);
+const SoundDevice kAlsaDefault{"ALSA Unknown: default", "default", "ALSA", true, true};
+const SoundDevice kNothing{"ALSA Unknown: odd", "odd", "ALSA", false, false};
+
+SoundServerInfo server(std::string speaker = "", std::string microphone = "") {
+    return {true, std::move(speaker), std::move(microphone)};
+}
+
+TEST(AudioDevices, WithASoundServerOnlyItsDevicesAreOfferedWithoutOneEveryUsableDevice) {
+    const std::vector<SoundDevice> all{kSpeaker, kAlsaDefault, kHeadset, kNothing};
+    EXPECT_EQ(offeredDevices(all, server()), (std::vector<SoundDevice>{kSpeaker, kHeadset}));
+    EXPECT_EQ(offeredDevices(all, SoundServerInfo{}), (std::vector<SoundDevice>{kSpeaker, kAlsaDefault, kHeadset}));
+    EXPECT_TRUE(offeredDevices({}, server()).empty());
+}
+
+TEST(AudioDevices, TheChoiceWinsWhileItIsThereThenTheServersDefaultThenTheFirstThatFits) {
+    const std::vector<SoundDevice> offered{kSpeaker, kHeadset, kWebcamMic};
+    // Nothing chosen: the desktop's defaults, whatever their place in the list.
+    auto pick = pickDevices(offered, {}, server("Headset", "Webcam"));
+    EXPECT_EQ(pick.microphone, kWebcamMic);
+    EXPECT_EQ(pick.speaker, kHeadset);
+    // A choice overrides the defaults.
+    pick = pickDevices(offered, {kHeadset.id, kSpeaker.id}, server("Headset", "Webcam"));
+    EXPECT_EQ(pick.microphone, kHeadset);
+    EXPECT_EQ(pick.speaker, kSpeaker);
+    // A chosen device that is gone (unplugged) falls back on the default.
+    pick = pickDevices({kSpeaker, kWebcamMic}, {kHeadset.id, kHeadset.id}, server("Speaker", "Webcam"));
+    EXPECT_EQ(pick.microphone, kWebcamMic);
+    EXPECT_EQ(pick.speaker, kSpeaker);
+    // A device chosen for the wrong direction is not used for it.
+    pick = pickDevices(offered, {kSpeaker.id, kWebcamMic.id}, server("Speaker", "Webcam"));
+    EXPECT_EQ(pick.microphone, kWebcamMic);
+    EXPECT_EQ(pick.speaker, kSpeaker);
+    // A default the stack does not list (a monitor, another driver): the first that fits.
+    pick = pickDevices(offered, {}, server("Elsewhere", ""));
+    EXPECT_EQ(pick.microphone, kHeadset);
+    EXPECT_EQ(pick.speaker, kSpeaker);
+    // The server's default names a PulseAudio device, never an ALSA one of the same name.
+    const SoundDevice alsaHeadset{"ALSA Unknown: Headset", "Headset", "ALSA", true, true};
+    pick = pickDevices({alsaHeadset, kSpeaker}, {}, SoundServerInfo{false, "Headset", "Headset"});
+    EXPECT_EQ(pick.speaker, alsaHeadset) << "first that fits, not a name match";
+    pick = pickDevices({kSpeaker}, {}, server("Speaker", "Speaker"));
+    EXPECT_FALSE(pick.microphone.has_value());
+}
+
+TEST(AudioDevices, TheNoteSaysWhatIsMissing) {
+    EXPECT_EQ(soundNote({kHeadset, kHeadset}, server()), u"");
+    EXPECT_EQ(soundNote({std::nullopt, kSpeaker}, server()), u"No microphone was found: the other side cannot hear you.");
+    EXPECT_EQ(soundNote({kWebcamMic, std::nullopt}, server()), u"No speaker was found: you cannot hear the other side.");
+    EXPECT_EQ(soundNote({}, server()), u"No sound devices were found: calls are silent.");
+    EXPECT_EQ(soundNote({}, SoundServerInfo{}), u"No sound server is running: calls are silent.");
+}
+
+}  // namespace
+}  // namespace pelex::sip_engine::linphone_rtc
