@@ -123,6 +123,7 @@ private:
     void ImgNumber_Click(int index);
     bool lblcall_KeyPress(QKeyEvent* event);
     void lblcall_KeyUp();
+    void dial();
     void imgHyperlink_Click();
     void lblregister_Click();
 
@@ -137,6 +138,9 @@ private:
     void RTC1_Connected();
     void RTC1_CallDisconnect();
     void RTC1_SignOut();
+    void stopRinging();
+    void stopRingBack();
+    void stopAlert(int sound);
 
     // Audio settings and sound notes (audio_menu.cpp).
     void buildAudioMenu();
@@ -161,6 +165,7 @@ private:
     bool callTimeStarted_ = false;
     std::u16string strALogin_;
     std::u16string strSProfile_;
+    int alertPlaying_ = 0;  // the alert sound last started (129 or 130), 0 when none
     bool signingIn_ = false;
     bool destroying_ = false;
     QPixmap skin_;

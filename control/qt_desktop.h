@@ -32,9 +32,9 @@ public:
     explicit QtAudioOutput(std::function<QString()> preferredOutput = {});
     ~QtAudioOutput() override;
     void playAsync(std::span<const std::byte> wave) override;
+    void stop() override;
 
 private:
-    void stop();
     std::function<QString()> preferredOutput_;
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<QBuffer> buffer_;
