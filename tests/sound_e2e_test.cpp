@@ -1,6 +1,11 @@
 // Sound through the phone's SIP engine on a real sound server: each test
 // starts its own PulseAudio (null-sink speakers and microphones), Kamailio
-// and a baresip peer that plays into and records from the same server.
+// and a baresip peer that plays into the same server.
+//
+// Run each case in a process of its own (ctest does): mediastreamer2 keeps
+// one connection to the sound server for the whole process while any stack
+// lives, so a stack of the next case could still talk to the server of the
+// last one.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,11 +13,15 @@
 
 #include <chrono>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "sip_engine/linphone/linphone_client.h"
+#include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/engine_driver.h"
+#include "tests/rig/packet_capture.h"
 #include "tests/rig/rig_fixture.h"
 #include "tests/rig/signal_analysis.h"
 #include "tests/rig/sound_fixture.h"
@@ -22,44 +31,54 @@ namespace pelex::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using sip_engine::linphone_rtc::AudioChoice;
 
 constexpr double kPeerTone = 1000;  // the tone file the peer sends
 constexpr double kUserTone = 700;   // what the user "says" into the phone's microphone
+constexpr double kOtherTone = 1500;  // what is said into a microphone that must not be used
+constexpr double kTestTone = 440;   // the engine's own test tone, never to be sent in a call
 
-/// Sets an environment variable for its own lifetime.
-class ScopedEnv {
+/// The store of the user's device choice, in memory.
+class ChoiceStore : public sip_engine::linphone_rtc::AudioChoiceStore {
 public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
+    AudioChoice load() override { return choice; }
+    void save(const AudioChoice& c) override { choice = c; }
+    AudioChoice choice;
 };
+
+std::string pulseId(const std::string& description) { return "PulseAudio Unknown: " + description; }
 
 class SoundEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        sound.emplace();
-        ScopedEnv player("PELEX_RIG_PEER_PLAYER", "pulse");
-        rig.emplace();
-        peer = std::make_unique<BaresipControl>(SipRig::peerControlPort());
-    }
+    void SetUp() override { startRigs(); }
     void TearDown() override {
         phone.reset();
+        // The stack stops in the background; its sound server connection is
+        // shared by every stack of the process and must be gone before the
+        // next test's server comes.
+        const auto end = std::chrono::steady_clock::now() + 600ms;
+        while (std::chrono::steady_clock::now() < end) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(5ms);
+        }
         peer.reset();
         rig.reset();
         sound.reset();
     }
+    void startRigs(bool withSoundServer = true) {
+        if (withSoundServer) sound.emplace();
+        SipRigOptions options;
+        options.peerPlayer = withSoundServer ? "pulse" : "null";
+        rig.emplace(options);
+        peer = std::make_unique<BaresipControl>(SipRig::peerControlPort());
+    }
 
     EngineDriver& registeredPhone() {
-        phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword);
+        auto clients = sip_engine::linphone_rtc::linphoneClientFactory(choices, [this](const std::u16string& note) {
+            notes.push_back(note);
+        });
+        phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword,
+                                               sip_engine::ClsRTCPlatform{clients, sip_engine::linphone_rtc::qtOneShotTimerFactory()});
         phone->engine->Init();
         if (!phone->waitForEvent("RegOK 2", 10s, peer.get())) throw std::runtime_error("the phone did not register");
         return *phone;
@@ -70,32 +89,172 @@ protected:
         phone->engine->HerName = QString::fromLatin1(user).toStdU16String();
         phone->engine->Connect();
         ASSERT_TRUE(phone->waitForEvent("Status Line 1 CONNECTED", 10s, peer.get()));
+        ASSERT_TRUE(phone->waitFor([&] { return peer->has("CALL_ESTABLISHED", user); }, 5s, peer.get()));
+    }
+    /// Plays `samples` into `sink` while the event loop runs.
+    void say(const std::string& sink, std::vector<std::int16_t> samples) {
+        SoundPlayer voice(sink, std::move(samples));
+        phone->waitFor([&] { return voice.wait(0ms); }, 10s, peer.get());
+    }
+    void hangUp() {
+        phone->engine->Terminate();
+        ASSERT_TRUE(phone->waitForEvent("Status Line 1 DISCONNECTED", 5s, peer.get()));
+    }
+    static double seconds(const SourceRecorder& recorder, double frequency) {
+        const auto audio = recorder.audio();
+        return toneSeconds(audio.samples, audio.rate, frequency);
     }
 
     std::optional<SoundRig> sound;
     std::optional<SipRig> rig;
     std::unique_ptr<BaresipControl> peer;
     std::unique_ptr<EngineDriver> phone;
+    std::shared_ptr<ChoiceStore> choices = std::make_shared<ChoiceStore>();
+    std::vector<std::u16string> notes;
 };
 
 TEST_F(SoundEndToEnd, EachSideHearsTheOtherThroughTheDesktopsDefaultDevices) {
     auto& p = registeredPhone();
+    EXPECT_TRUE(notes.empty()) << "every device is there: nothing to tell";
     SourceRecorder userHears(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
     SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
     callPeer("1001");
     p.pump(1s, peer.get());
-    SoundPlayer voice(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 2.0, 8000, 10000));
-    p.waitFor([&] { return voice.wait(0ms); }, 5s, peer.get());
+    say(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 2.0, 8000, 10000));
     p.pump(500ms, peer.get());
-    p.engine->Terminate();
-    ASSERT_TRUE(p.waitForEvent("Status Line 1 DISCONNECTED", 5s, peer.get()));
+    hangUp();
 
-    const auto heard = userHears.audio();
-    EXPECT_GT(toneSeconds(heard.samples, heard.rate, kPeerTone), 2.5) << "the peer's voice reaches the phone's speaker";
-    EXPECT_EQ(toneSeconds(heard.samples, heard.rate, 440), 0) << "no test tone anywhere";
-    const auto received = peerHears.audio();
-    EXPECT_GT(toneSeconds(received.samples, received.rate, kUserTone), 1.6) << "the user's voice reaches the peer";
-    EXPECT_EQ(toneSeconds(received.samples, received.rate, 440), 0) << "the phone sent its test tone";
+    EXPECT_GT(seconds(userHears, kPeerTone), 2.5) << "the peer's voice reaches the phone's speaker";
+    EXPECT_EQ(seconds(userHears, kTestTone), 0);
+    EXPECT_GT(seconds(peerHears, kUserTone), 1.6) << "the user's voice reaches the peer";
+    EXPECT_EQ(seconds(peerHears, kTestTone), 0) << "the phone sent its test tone";
+}
+
+TEST_F(SoundEndToEnd, TheChosenDevicesCarryTheNextCallAndAMovedDefaultIsFollowed) {
+    sound->addSink("headset", "Headset");
+    sound->addSink("headset_mic_feed", "Headset microphone feed");
+    sound->addMicrophone("headset_mic", "headset_mic_feed", "Headset microphone");
+    auto& p = registeredPhone();
+    choices->choice = {pulseId("Headset microphone"), pulseId("Headset")};
+    {
+        SourceRecorder headset(SoundRig::monitorOf("headset"));
+        SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+        SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+        callPeer("1001");
+        p.pump(500ms, peer.get());
+        {
+            SoundPlayer other(SoundRig::kPhoneMicFeed, makeTone(kOtherTone, 1.5, 8000, 10000));
+            say("headset_mic_feed", makeTone(kUserTone, 1.5, 8000, 10000));
+        }
+        hangUp();
+        EXPECT_GT(seconds(headset, kPeerTone), 1.0) << "the chosen speaker plays the call";
+        EXPECT_EQ(seconds(speaker, kPeerTone), 0) << "the default speaker stays silent";
+        EXPECT_GT(seconds(peerHears, kUserTone), 1.0) << "the chosen microphone is heard";
+        EXPECT_EQ(seconds(peerHears, kOtherTone), 0) << "the default microphone is not";
+    }
+    // Back to the desktop's defaults, and the desktop moves its default
+    // speaker to the headset: the next call follows it.
+    choices->choice = {};
+    pactl({"set-default-sink", "headset"});
+    p.pump(1s, peer.get());
+    SourceRecorder headset(SoundRig::monitorOf("headset"));
+    SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    callPeer("1001");
+    p.pump(1500ms, peer.get());
+    hangUp();
+    EXPECT_GT(seconds(headset, kPeerTone), 1.0);
+    EXPECT_EQ(seconds(speaker, kPeerTone), 0);
+}
+
+TEST_F(SoundEndToEnd, ADeviceUnpluggedMidCallHandsTheCallToTheDefaultAndHangUpWorks) {
+    const int headsetModule = sound->addSink("headset", "Headset");
+    sound->addSink("headset_mic_feed", "Headset microphone feed");
+    const int micModule = sound->addMicrophone("headset_mic", "headset_mic_feed", "Headset microphone");
+    auto& p = registeredPhone();
+    choices->choice = {pulseId("Headset microphone"), pulseId("Headset")};
+    SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+    callPeer("1001");
+    p.pump(1s, peer.get());
+    EXPECT_EQ(seconds(speaker, kPeerTone), 0) << "the call starts on the headset";
+    sound->removeModule(micModule);
+    sound->removeModule(headsetModule);
+    p.pump(1500ms, peer.get());
+    say(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 1.5, 8000, 10000));
+    EXPECT_TRUE(p.saw("Status Line 1 CONNECTED"));
+    EXPECT_FALSE(p.saw("Status Line 1 DISCONNECTED")) << "the call goes on";
+    hangUp();
+    EXPECT_TRUE(p.waitFor([&] { return peer->has("CALL_CLOSED", "1001"); }, 5s, peer.get()));
+    EXPECT_GT(seconds(speaker, kPeerTone), 1.5) << "the default speaker took over";
+    EXPECT_GT(seconds(peerHears, kUserTone), 1.0) << "the default microphone took over";
+
+    // The next call, with the chosen devices gone, starts on the defaults.
+    SourceRecorder again(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    p.pump(500ms, peer.get());
+    callPeer("1001");
+    p.pump(1500ms, peer.get());
+    hangUp();
+    EXPECT_GT(seconds(again, kPeerTone), 1.0);
+}
+
+TEST_F(SoundEndToEnd, WithoutAMicrophoneTheFarEndHearsSilenceAndTheUserIsToldOnce) {
+    // The server keeps only monitors as sources: it makes one its default,
+    // which a careless phone would send to the far end.
+    for (const auto& line : {pactl({"list", "short", "modules"})}) {
+        std::istringstream in(line);
+        for (std::string row; std::getline(in, row);)
+            if (row.find("module-remap-source") != std::string::npos) sound->removeModule(std::stoi(row));
+    }
+    auto& p = registeredPhone();
+    ASSERT_EQ(notes, std::vector<std::u16string>{u"No microphone was found: the other side cannot hear you."});
+    SourceRecorder userHears(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+    callPeer("1001");
+    p.pump(1s, peer.get());
+    say(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 1.0, 8000, 10000));
+    hangUp();
+    EXPECT_GT(seconds(userHears, kPeerTone), 1.0) << "the user still hears the peer";
+    const auto heard = peerHears.audio();
+    EXPECT_GT(heard.seconds(), 1.0) << "the peer played the call";
+    EXPECT_LT(rms(heard.samples), 30) << "silence, no tone, no echo of the peer";
+    EXPECT_EQ(toneSeconds(heard.samples, heard.rate, kTestTone), 0);
+    EXPECT_EQ(notes.size(), 1u) << "told once, not at every call";
+}
+
+TEST_F(SoundEndToEnd, TouchTonesStillReachThePeerAsTelephoneEvents) {
+    auto& p = registeredPhone();
+    QTemporaryDir captureDir;
+    PacketCapture capture(captureDir.filePath("call.pcap").toStdString());
+    callPeer("1001");
+    p.pump(500ms, peer.get());
+    for (std::int16_t key : {5, 10, 11}) {
+        p.engine->Key(key);
+        p.pump(400ms, peer.get());
+    }
+    hangUp();
+    std::set<int> events;
+    for (const auto& r : capture.stopAndDecode())
+        if (r.telephoneEvent >= 0 && r.destinationPort >= SipRig::peerRtpFirst() && r.destinationPort <= SipRig::peerRtpLast())
+            events.insert(r.telephoneEvent);
+    EXPECT_EQ(events, (std::set<int>{5, 10, 11}));
+}
+
+class NoSoundServer : public SoundEndToEnd {
+protected:
+    void SetUp() override {
+        ::setenv("PULSE_SERVER", "unix:/nonexistent", 1);
+        startRigs(false);
+    }
+};
+
+TEST_F(NoSoundServer, ThePhoneSignsInAndCallsSilentlyAndSaysSo) {
+    auto& p = registeredPhone();
+    EXPECT_EQ(notes, std::vector<std::u16string>{u"No sound server is running: calls are silent."});
+    callPeer("1001");
+    p.pump(1s, peer.get());
+    hangUp();
+    EXPECT_TRUE(p.waitFor([&] { return peer->has("CALL_CLOSED", "1001"); }, 5s, peer.get()));
+    EXPECT_EQ(notes.size(), 1u);
 }
 
 }  // namespace

@@ -93,13 +93,11 @@ TEST(SoundRig, AnAddedDeviceCanBeRemovedAndTheServerStopsWithItsOwner) {
 TEST(SoundRig, TwoPeersTalkThroughTheSoundServer) {
     SoundRig sound;
     sound.addSink("pair_speaker", "Second peer speaker");
-    ::setenv("PELEX_RIG_PEER_PLAYER", "pulse", 1);
-    ::setenv("PELEX_RIG_PEER_VOICE", "mic", 1);
-    ::setenv("PELEX_RIG_SECOND_PEER", "1", 1);
-    SipRig rig;
-    ::unsetenv("PELEX_RIG_PEER_PLAYER");
-    ::unsetenv("PELEX_RIG_PEER_VOICE");
-    ::unsetenv("PELEX_RIG_SECOND_PEER");
+    SipRigOptions options;
+    options.peerPlayer = "pulse";
+    options.peerVoice = "mic";
+    options.secondPeer = true;
+    SipRig rig(options);
     BaresipControl peer(SipRig::peerControlPort());
     SourceRecorder heard(SoundRig::monitorOf("pair_speaker"));
     SourceRecorder answer(SoundRig::monitorOf(SoundRig::kPeerSpeaker));

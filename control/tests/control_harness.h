@@ -45,7 +45,7 @@ protected:
         socket = memorySocket.get();
         ControlServices s;
         s.messageBox = boxes;
-        s.audio = audio;
+        s.audio = audioOutput ? audioOutput : audio;
         s.urlOpener = urls;
         s.clock = clock;
         s.processStarter = starter;
@@ -116,6 +116,7 @@ protected:
     std::vector<ScriptedEngine*> engines;
     CallEngineFactory engineFactory;             ///< when set, used instead of scripted engines
     std::shared_ptr<SettingsStore> settingsStore;  ///< when set, used instead of `store`
+    std::shared_ptr<platform::AudioOutput> audioOutput;  ///< when set, used instead of `audio`
     std::unique_ptr<Pelex_MSN> control;
 };
 

@@ -159,6 +159,8 @@ public:
         context_->liveCore();
         if (type != SessionType::PcToPc && type != SessionType::PcToPhone)
             throw RTCError("only voice sessions are supported");
+        // The call about to be placed takes the devices in place now.
+        if (sound_ && !options_.audioFromFiles) sound_->refresh(false);
         return std::make_shared<LinphoneSession>(context_);
     }
 
@@ -280,7 +282,7 @@ public:
     }
 
     void onCallStateChanged(const std::shared_ptr<linphone::Call>& call, linphone::Call::State state) {
-        onCallSound(state);
+        onCallSound(*call, state);
         std::shared_ptr<LinphoneSession> session;
         if (auto found = context_->sessions.find(call.get()); found != context_->sessions.end())
             session = found->second.lock();
@@ -322,10 +324,13 @@ private:
     // Each call starts on the devices in place now (the desktop's default may
     // have changed); once the last call is gone the stack probes its devices
     // anew, so the next call finds what was plugged in or out meanwhile.
-    void onCallSound(linphone::Call::State state) {
+    void onCallSound(linphone::Call& call, linphone::Call::State state) {
         using S = linphone::Call::State;
         if (!sound_ || options_.audioFromFiles || !context_->core) return;
-        if (state == S::OutgoingInit || state == S::IncomingReceived) sound_->refresh(false);
+        if (state == S::IncomingReceived) {
+            sound_->refresh(false);
+            sound_->applyTo(call);
+        }
         else if (state == S::Released) soundProbeDue_ = true;  // once the call is gone (tick)
     }
     void probeSoundIfDue() {

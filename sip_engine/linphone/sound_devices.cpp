@@ -53,6 +53,13 @@ void SoundDevices::refresh(bool detectAgain) {
     }
 }
 
+void SoundDevices::applyTo(linphone::Call& call) {
+    if (pick_.microphone)
+        if (auto d = device(pick_.microphone->id)) call.setInputAudioDevice(d);
+    if (pick_.speaker)
+        if (auto d = device(pick_.speaker->id)) call.setOutputAudioDevice(d);
+}
+
 void SoundDevices::choose(const AudioChoice& chosen) {
     if (store_) store_->save(chosen);
     refresh(false);

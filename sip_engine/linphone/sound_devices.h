@@ -12,6 +12,7 @@
 
 namespace linphone {
 class AudioDevice;
+class Call;
 class Core;
 }  // namespace linphone
 
@@ -40,6 +41,8 @@ public:
     /// Keeps `choice` in the store, makes it the stack's defaults and moves a
     /// running call over to it.
     void choose(const AudioChoice& choice);
+    /// Puts `call` (one that was just offered, or running) on the picked devices.
+    void applyTo(linphone::Call& call);
     /// The stack's device of `id`, or null.
     std::shared_ptr<linphone::AudioDevice> device(const std::string& id) const;
 

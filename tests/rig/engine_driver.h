@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -21,8 +22,11 @@ namespace pelex::testing {
 
 class EngineDriver {
 public:
-    EngineDriver(const std::string& server, const std::string& user, const std::string& password) {
-        engine = std::make_unique<sip_engine::clsRTC>(sip_engine::linphone_rtc::linphonePlatform(), &events);
+    /// An engine on `platform` (default: liblinphone as the environment configures it).
+    EngineDriver(const std::string& server, const std::string& user, const std::string& password,
+                 std::optional<sip_engine::ClsRTCPlatform> platform = std::nullopt) {
+        engine = std::make_unique<sip_engine::clsRTC>(platform ? *platform : sip_engine::linphone_rtc::linphonePlatform(),
+                                                      &events);
         engine->LineNumber = u"Line 1";
         engine->RegServerIP = QString::fromStdString(server).toStdU16String();
         engine->RegUserName = QString::fromStdString(user).toStdU16String();

@@ -32,6 +32,14 @@ struct SipRigOptions {
     std::string peerAnswer = "auto";
     /// Longest registration lifetime the registrar grants, in seconds.
     int registrationLifetime = 3600;
+    /// Where the peer plays what it hears: "null" or "pulse" (sink
+    /// peer_speaker of the sound server in $PULSE_SERVER, see SoundRig).
+    std::string peerPlayer = "null";
+    /// What the peer sends: "tone" (1 kHz), "melody" or "mic" (source peer_mic).
+    std::string peerVoice = "tone";
+    /// A second peer, user 1004, answering by itself and playing into sink
+    /// pair_speaker of $PULSE_SERVER.
+    bool secondPeer = false;
 };
 
 class SipRig {
@@ -42,7 +50,10 @@ public:
         const std::string base = setting("PELEX_RIG_BASE_PORT", "auto");
         const std::string command = "PELEX_RIG_OWNER_PID=" + std::to_string(::getpid()) +
                                     " PELEX_RIG_BASE_PORT=" + base + " PELEX_RIG_PEER_ANSWER=" + options.peerAnswer +
-                                    " PELEX_RIG_REG_EXPIRES=" + std::to_string(options.registrationLifetime) + " " +
+                                    " PELEX_RIG_REG_EXPIRES=" + std::to_string(options.registrationLifetime) +
+                                    " PELEX_RIG_PEER_PLAYER=" + options.peerPlayer +
+                                    " PELEX_RIG_PEER_VOICE=" + options.peerVoice +
+                                    " PELEX_RIG_SECOND_PEER=" + (options.secondPeer ? "1" : "0") + " " +
                                     script() + " start --dir '" + dir() + "' > '" + dir() + ".start.log' 2>&1";
         if (std::system(command.c_str()) != 0) {
             stop();

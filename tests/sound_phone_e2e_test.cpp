@@ -1,0 +1,146 @@
+// The phone control's alert sounds on a real sound server, with the real
+// engine, Kamailio and a baresip peer: the ring of an incoming call and the
+// ring-back of an outgoing one are heard in the phone's speaker, stop when
+// the call is answered, and the stack adds no ring-back of its own.
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "control/qt_desktop.h"
+#include "control/wave_sounds.h"
+#include "tests/rig/phone_fixture.h"
+#include "tests/rig/signal_analysis.h"
+#include "tests/rig/sound_fixture.h"
+#include "tests/rig/sound_io.h"
+
+namespace pelex::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kRingTone = 1200;     // the ring's upper trill note
+constexpr double kRingBackTone = 440;  // one of the ring-back's two tones
+constexpr double kPeerTone = 1000;     // what the peer sends once connected
+
+// The ring alternates two notes every 25 ms: a 50 ms block holds half of each.
+const ToneCriteria kAlert{2000, 0.15, 2, 50};
+
+class AlertSounds : public PhoneOnRig {
+protected:
+    void SetUp() override {
+        sound.emplace();
+        audioOutput = std::make_shared<control::QtAudioOutput>();
+    }
+    void TearDown() override {
+        PhoneOnRig::TearDown();
+        sound.reset();
+    }
+    void startSoundRig(std::string peerAnswer) {
+        SipRigOptions options;
+        options.peerAnswer = std::move(peerAnswer);
+        options.peerPlayer = "pulse";
+        startRig(options);
+    }
+
+    /// Names of the playback streams this process has open on the server.
+    static std::vector<std::string> ownPlaybackStreams() {
+        std::vector<std::string> names;
+        std::istringstream in(pactl({"list", "sink-inputs"}));
+        std::string name;
+        const std::string pid = "\"" + std::to_string(::getpid()) + "\"";
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("application.name = ") != std::string::npos) name = line.substr(line.find('=') + 2);
+            if (line.find("application.process.id = " + pid) != std::string::npos) names.push_back(name);
+        }
+        return names;
+    }
+    /// Pumps for `time` and collects the stream names seen in the meantime.
+    std::vector<std::string> pumpWatchingStreams(std::chrono::milliseconds time) {
+        std::vector<std::string> seen;
+        const auto end = Clock::now() + time;
+        while (Clock::now() < end) {
+            pump(200ms);
+            for (auto& n : ownPlaybackStreams()) seen.push_back(n);
+        }
+        return seen;
+    }
+    static bool onlyTheControlsOwn(const std::vector<std::string>& streams) {
+        return std::all_of(streams.begin(), streams.end(),
+                           [](const std::string& n) { return n.find("QtPulseAudio") != std::string::npos; });
+    }
+
+    std::optional<SoundRig> sound;
+};
+
+TEST_F(AlertSounds, TheRingIsHeardOnAnIncomingCallAndStopsOnAnswer) {
+    startSoundRig("auto");
+    signInAndWaitUntilReady();
+    SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    peerCallsThePhone();
+    ASSERT_TRUE(waitFor([&] { return display() == "Line 1 INCOMING 1001"; }, 10s));
+    const auto streams = pumpWatchingStreams(4500ms);
+    EXPECT_FALSE(streams.empty()) << "the ring plays through the sound server";
+    EXPECT_TRUE(onlyTheControlsOwn(streams)) << "the stack rings too";
+
+    const std::size_t answeredAt = speaker.size();
+    button("imgCall")->click();
+    ASSERT_TRUE(waitForEvent("Status Line 1 CONNECTED", 5s));
+    pump(3s);
+    button("imgDiscon")->click();
+    ASSERT_TRUE(waitForEvent("CallDisconnect", 5s));
+
+    const auto heard = speaker.audio();
+    const std::span<const std::int16_t> all(heard.samples);
+    const auto ringing = all.first(answeredAt);
+    const auto talking = all.subspan(std::min(all.size(), answeredAt + heard.rate / 4));
+    EXPECT_GE(toneSeconds(ringing, heard.rate, kRingTone, kAlert), 0.2) << "the ring was heard";
+    EXPECT_EQ(toneSeconds(talking, heard.rate, kRingTone, kAlert), 0) << "the ring went on after the answer";
+    EXPECT_GT(toneSeconds(talking, heard.rate, kPeerTone), 1.5) << "the caller is heard once answered";
+}
+
+TEST_F(AlertSounds, TheRingBackIsHeardWhileTheCalledPartyIsAlertedAndStopsWhenItAnswers) {
+    startSoundRig("manual");
+    signInAndWaitUntilReady();
+    SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    dial("1001");
+    ASSERT_TRUE(waitForPeer("CALL_INCOMING", "1001", 10s));
+    ASSERT_TRUE(waitFor([&] { return callStatus() == "Ringing"; }, 5s));
+    const auto streams = pumpWatchingStreams(4500ms);
+    EXPECT_FALSE(streams.empty()) << "the ring-back plays through the sound server";
+    EXPECT_TRUE(onlyTheControlsOwn(streams)) << "a second ring-back from the stack";
+
+    const std::size_t answeredAt = speaker.size();
+    peer->send("accept");
+    ASSERT_TRUE(waitForEvent("Status Line 1 CONNECTED", 5s));
+    pump(3s);
+    button("imgDiscon")->click();
+    ASSERT_TRUE(waitForEvent("CallDisconnect", 5s));
+
+    const auto heard = speaker.audio();
+    const std::span<const std::int16_t> all(heard.samples);
+    const auto alerted = all.first(answeredAt);
+    const auto talking = all.subspan(std::min(all.size(), answeredAt + heard.rate / 4));
+    const double ringBack = toneSeconds(alerted, heard.rate, kRingBackTone, kAlert);
+    EXPECT_GE(ringBack, 0.5) << "the ring-back was heard";
+    // Ours sounds 0.66 s every 2 s; one more from anywhere would fill the gaps.
+    EXPECT_LE(ringBack / (double(answeredAt) / heard.rate), 0.5) << ringBack << " s of ring-back";
+    EXPECT_EQ(toneSeconds(talking, heard.rate, kRingBackTone, kAlert), 0) << "the ring-back went on after the answer";
+    EXPECT_GT(toneSeconds(talking, heard.rate, kPeerTone), 1.5) << "the called party is heard";
+}
+
+}  // namespace
+}  // namespace pelex::testing
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir data;
+    setenv("PELEX_SIP_DATA_DIR", data.path().toLocal8Bit().constData(), 1);
+    unsetenv("PELEX_SIP_AUDIO");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
