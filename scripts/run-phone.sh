@@ -4,7 +4,8 @@
 #   server with a demo account, and pelexmsn-host showing the control with the
 #   demo account's number and password ready in the boxes.
 # With a display the phone opens in a window (call 1001 to reach the peer,
-# which answers by itself). Without one ($DISPLAY and $WAYLAND_DISPLAY empty)
+# which answers by itself with a short tune) and plays through the desktop's
+# sound server ($PULSE_SERVER, else the session's own). Without one ($DISPLAY and $WAYLAND_DISPLAY empty)
 # a scripted tour runs offscreen: sign in, call the peer, send tones, hang
 # up, sign out, printing each text the phone shows.
 # Every demo service stops when this script ends. Demo files go to a fresh
@@ -27,9 +28,24 @@ export XDG_DATA_HOME=$demo/data XDG_CONFIG_HOME=$demo/config
 export PELEX_RIG_DIR=$demo/rig
 # The phone registers with its SIP server on the standard port 5060.
 export PELEX_RIG_BASE_PORT=5060
+# Sound: with a display the phone uses the desktop's own sound server (found
+# before the runtime folder is replaced below), so the person at the desktop
+# hears the peer's tune; the scripted tour without a display stays silent.
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    if [ -z "${PULSE_SERVER:-}" ] && [ -S "${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/pulse/native" ]; then
+        export PULSE_SERVER="unix:${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/pulse/native"
+    fi
+    if [ -n "${PULSE_SERVER:-}" ] && PULSE_SERVER=$PULSE_SERVER pactl info >/dev/null 2>&1; then
+        echo "run-phone: sound through the desktop's sound server ($PULSE_SERVER)"
+    else
+        echo "run-phone: no desktop sound server found: calls will be silent (the phone says so)"
+    fi
+fi
 export XDG_RUNTIME_DIR=$demo/runtime
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 export PULSE_SERVER=${PULSE_SERVER:-unix:/nonexistent}
+# The answering peer plays a short tune of our own, over and over.
+export PELEX_RIG_PEER_VOICE=melody
 account_pid=
 
 stop_demo() {
