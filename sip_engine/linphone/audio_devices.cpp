@@ -37,9 +37,10 @@ DevicePick pickDevices(const std::vector<SoundDevice>& offered, const AudioChoic
 }
 
 std::u16string soundNote(const DevicePick& pick, const SoundServerInfo& server) {
-    if (!pick.microphone && !pick.speaker)
-        return server.running ? u"No sound devices were found: calls are silent."
-                              : u"No sound server is running: calls are silent.";
+    if (!server.running)
+        return !pick.microphone && !pick.speaker ? u"No sound server is running: calls are silent."
+                                                 : u"No sound server is running: calls use the sound card directly.";
+    if (!pick.microphone && !pick.speaker) return u"No sound devices were found: calls are silent.";
     if (!pick.microphone) return u"No microphone was found: the other side cannot hear you.";
     if (!pick.speaker) return u"No speaker was found: you cannot hear the other side.";
     return {};

@@ -56,7 +56,8 @@ struct DevicePick {
 DevicePick pickDevices(const std::vector<SoundDevice>& offered, const AudioChoice& choice,
                        const SoundServerInfo& server);
 
-/// What the user must know about `pick` (empty when both devices are there).
+/// What the user must know about `pick` and the server (empty when the
+/// server runs and both devices are there).
 std::u16string soundNote(const DevicePick& pick, const SoundServerInfo& server);
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -62,6 +62,9 @@ TEST(AudioDevices, TheNoteSaysWhatIsMissing) {
     EXPECT_EQ(soundNote({kWebcamMic, std::nullopt}, server()), u"No speaker was found: you cannot hear the other side.");
     EXPECT_EQ(soundNote({}, server()), u"No sound devices were found: calls are silent.");
     EXPECT_EQ(soundNote({}, SoundServerInfo{}), u"No sound server is running: calls are silent.");
+    // A desktop without PulseAudio may still have a sound card the stack reaches directly.
+    EXPECT_EQ(soundNote({kAlsaDefault, kAlsaDefault}, SoundServerInfo{}),
+              u"No sound server is running: calls use the sound card directly.");
 }
 
 }  // namespace
