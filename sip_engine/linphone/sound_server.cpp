@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <memory>
+#include <vector>
 
 namespace pelex::sip_engine::linphone_rtc {
 namespace {
@@ -11,11 +12,15 @@ struct MainloopDeleter {
     void operator()(pa_mainloop* m) const { pa_mainloop_free(m); }
 };
 struct ContextDeleter {
-    void operator()(pa_context* c) const {
-        pa_context_disconnect(c);
-        pa_context_unref(c);
-    }
+    void operator()(pa_context* c) const { pa_context_unref(c); }
 };
+
+/// Lets the loop run what is due without waiting (libpulse finishes tearing
+/// a connection down, and frees the timers of unanswered requests, there).
+void settle(pa_mainloop* loop) {
+    for (int i = 0; i < 20 && pa_mainloop_iterate(loop, 0, nullptr) > 0; ++i) {
+    }
+}
 
 /// One query: server info, then the default sink's and source's details.
 struct Query {
@@ -23,16 +28,26 @@ struct Query {
     SoundServerInfo info;
     int pending = 0;  // answers still awaited once the server info arrived
     bool failed = false;
+    bool done = false;  // answered, failed or out of time
 
     void finishOne() {
-        if (--pending <= 0) pa_mainloop_quit(loop, 0);
+        if (--pending <= 0) done = true;
     }
     static void track(Query& q, pa_operation* op) {
         if (op) {
             ++q.pending;
-            pa_operation_unref(op);
+            q.operations.push_back(op);
         }
     }
+    /// Cancels what is still unanswered and lets go of every request.
+    void release() {
+        for (pa_operation* op : operations) {
+            if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
+            pa_operation_unref(op);
+        }
+        operations.clear();
+    }
+    std::vector<pa_operation*> operations;  // our references to the requests
 };
 
 void onSink(pa_context*, const pa_sink_info* sink, int eol, void* data) {
@@ -64,14 +79,14 @@ void onState(pa_context* context, void* data) {
     switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY: {
             pa_operation* op = pa_context_get_server_info(context, onServer, &q);
-            if (op) pa_operation_unref(op);
-            else pa_mainloop_quit(q.loop, 0);
+            if (op) q.operations.push_back(op);
+            else q.done = true;
             break;
         }
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
             q.failed = true;
-            pa_mainloop_quit(q.loop, 0);
+            q.done = true;
             break;
         default: break;
     }
@@ -79,7 +94,7 @@ void onState(pa_context* context, void* data) {
 
 void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {
     auto& q = *static_cast<Query*>(data);
-    pa_mainloop_quit(q.loop, 0);
+    q.done = true;
 }
 
 }  // namespace
@@ -100,11 +115,15 @@ SoundServerInfo querySoundServer(std::chrono::milliseconds limit) {
     struct timeval deadline;
     pa_timeval_add(pa_gettimeofday(&deadline), static_cast<pa_usec_t>(limit.count()) * 1000);
     pa_time_event* timer = api->time_new(api, &deadline, onDeadline, &query);
-    int ignored = 0;
-    pa_mainloop_run(loop.get(), &ignored);
+    while (!query.done && pa_mainloop_iterate(loop.get(), 1, nullptr) >= 0) {
+    }
     api->time_free(timer);
+    query.release();
     pa_context_set_state_callback(context.get(), nullptr, nullptr);
+    pa_context_disconnect(context.get());
+    settle(loop.get());
     context.reset();
+    settle(loop.get());
     return query.failed ? SoundServerInfo{} : query.info;
 }
 
