@@ -1,5 +1,7 @@
 #include "control/cls_rtc_engine.h"
 
+#include <stdexcept>
+
 namespace pelex::control {
 
 namespace {
@@ -38,11 +40,15 @@ public:
     std::u16string regServerIP() const override { return rtc_.RegServerIP; }
 
     void Init(bool video) override { rtc_.Init(video); }
-    void Connect() override { rtc_.Connect(); }
+    void Connect() override {
+        rtc_.Connect();
+        if (!rtc_.HasParticipant()) throw std::runtime_error("the call could not be placed");
+    }
     void Answer() override { rtc_.Answer(); }
     void Terminate() override { rtc_.Terminate(); }
     void ShutDown() override { rtc_.ShutDown(); }
     void Key(std::int16_t index) override { rtc_.Key(index); }
+    void setRegistrationWait(std::chrono::milliseconds wait) { rtc_.RegistrationTimeout = wait; }
 
 private:
     Events events_;  // declared first: outlives the engine that raises into it
@@ -51,9 +57,12 @@ private:
 
 }  // namespace
 
-CallEngineFactory clsRtcEngineFactory(sip_engine::ClsRTCPlatform platform) {
-    return [platform = std::move(platform)](CallEngineEvents& events) -> std::unique_ptr<CallEngine> {
-        return std::make_unique<ClsRtcEngine>(platform, events);
+CallEngineFactory clsRtcEngineFactory(sip_engine::ClsRTCPlatform platform,
+                                      std::optional<std::chrono::milliseconds> registrationWait) {
+    return [platform = std::move(platform), registrationWait](CallEngineEvents& events) -> std::unique_ptr<CallEngine> {
+        auto engine = std::make_unique<ClsRtcEngine>(platform, events);
+        if (registrationWait) engine->setRegistrationWait(*registrationWait);
+        return engine;
     };
 }
 

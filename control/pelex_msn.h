@@ -126,6 +126,7 @@ private:
     void ImgNumber_Click(int index);
     bool lblcall_KeyPress(QKeyEvent* event);
     void lblcall_KeyUp();
+    void dial();
     void imgHyperlink_Click();
     void lblregister_Click();
 
@@ -140,6 +141,9 @@ private:
     void RTC1_Connected();
     void RTC1_CallDisconnect();
     void RTC1_SignOut();
+    void stopRinging();
+    void stopRingBack();
+    void stopAlert(int sound);
 
     ControlServices services_;
     std::unique_ptr<ProtocolRelay> protocolRelay_;
@@ -160,6 +164,7 @@ private:
     std::u16string strALogin_;
     std::u16string strSProfile_;
     std::optional<std::size_t> unsavedProfileTold_;  // the sign-in last told it was not saved in full
+    int alertPlaying_ = 0;  // the alert sound last started (129 or 130), 0 when none
     bool signingIn_ = false;
     bool destroying_ = false;
     QPixmap skin_;

@@ -90,6 +90,7 @@ void clsRTC::Connect() {
     const std::u16string destination = trimSpaces(URIher);
     skipStep([&] { g_objSession = deref(g_objRTCClient).CreateSession(SessionType::PcToPc, u"", nullptr, 0); });
     skipStep([&] { g_objSessionCallControl = deref(g_objSession).CallControl(); });
+    g_objParticipant.reset();  // set again only when the call is placed
     skipStep([&] { g_objParticipant = deref(g_objSession).AddParticipant(destination, u"Any Name"); });
 }
 

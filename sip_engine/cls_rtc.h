@@ -66,6 +66,9 @@ public:
     void Init(bool bVideo = false);
     /// Places a call to URIher (trimmed).
     void Connect();
+    /// True while the current call has its remote party: false after a
+    /// Connect that could not place the call (nothing to call, no client).
+    bool HasParticipant() const { return g_objParticipant != nullptr; }
     /// Answers the current incoming call.
     void Answer();
     /// Rejects a ringing incoming call, or hangs up any other current call.

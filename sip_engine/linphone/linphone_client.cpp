@@ -60,6 +60,8 @@ bool isRejection(int code) { return code == 401 || code == 403 || code == 407; }
 
 /// Longest ring of an unanswered incoming call (see Initialize).
 constexpr int kIncomingCallBoundSeconds = 300;
+/// Shortest time between the starts of two attempts to register.
+constexpr auto kRegistrationRetrySpacing = std::chrono::seconds(60);
 
 class LinphoneClient final : public IRTCClient,
                              public IRTCClientProvisioning,
@@ -210,6 +212,8 @@ public:
         auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
         if (!p) throw RTCError("not a profile of this client");
         p->rejected = false;
+        p->retryPending = false;
+        ++p->retryGeneration;
         if (!p->account) {
             p->account = createAccount(core, p->provisioned);
             core.addAccount(p->account);
@@ -229,6 +233,8 @@ public:
         if (!p->account) return;
         const bool wasRegistered = p->state == RegistrationState::Registered;
         p->rejected = false;
+        p->retryPending = false;
+        ++p->retryGeneration;
         auto params = p->account->getParams()->clone();
         params->enableRegister(false);
         p->account->setParams(params);
@@ -248,8 +254,13 @@ public:
         RegistrationState mapped = profile->state;
         switch (state) {
             case R::None:
-            case R::Cleared: mapped = RegistrationState::NotRegistered; break;
+            case R::Cleared:
+                // Pausing between attempts clears the account; it is still failing.
+                if (profile->retryPending) return;
+                mapped = RegistrationState::NotRegistered;
+                break;
             case R::Progress:
+                profile->attemptStarted = std::chrono::steady_clock::now();
                 if (profile->state != RegistrationState::Registered) mapped = RegistrationState::Registering;
                 break;
             case R::Ok: mapped = RegistrationState::Registered; break;
@@ -258,12 +269,11 @@ public:
                     // A rejected password is not tried again by itself: retries
                     // with the same wrong password get accounts locked.
                     profile->rejected = true;
-                    auto params = account->getParams()->clone();
-                    params->enableRegister(false);
-                    account->setParams(params);
+                    setRegistering(*account, false);
                     mapped = RegistrationState::Rejected;
                 } else {
                     mapped = RegistrationState::Error;
+                    retryLater(profile);
                 }
                 break;
             default: break;
@@ -341,6 +351,32 @@ private:
         auto account = core.createAccount(params);
         if (!account) throw RTCError("the account could not be created");
         return account;
+    }
+
+    static void setRegistering(linphone::Account& account, bool on) {
+        auto params = account.getParams()->clone();
+        params->enableRegister(on);
+        account.setParams(params);
+    }
+
+    // A registration that failed (no answer, a server error) is tried again,
+    // but no sooner than a minute after the previous attempt began: the
+    // stack by itself would try again two seconds after a timeout. Meanwhile
+    // the account is paused, and taken up again when the minute is over.
+    void retryLater(const std::shared_ptr<LinphoneProfile>& profile) {
+        const auto due = profile->attemptStarted + kRegistrationRetrySpacing;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+        if (wait.count() <= 0 || !profile->account) return;
+        profile->retryPending = true;
+        setRegistering(*profile->account, false);
+        const auto generation = ++profile->retryGeneration;
+        QTimer::singleShot(wait, timer_.get(), [weak = std::weak_ptr(profile), generation, this] {
+            auto p = weak.lock();
+            if (!p || p->retryGeneration != generation || !p->retryPending || shuttingDown_ || !p->account) return;
+            p->retryPending = false;
+            context_->markBusy();
+            setRegistering(*p->account, true);  // registers again at once
+        });
     }
 
     std::shared_ptr<LinphoneProfile> profileOf(const std::shared_ptr<linphone::Account>& account) {
