@@ -48,7 +48,8 @@ public:
 
     /// Starts the platform client and the registration (audio only unless `video`).
     virtual void Init(bool video) = 0;
-    /// Places a call to the address set with setURIher.
+    /// Places a call to the address set with setURIher. Throws when the call
+    /// cannot even be placed (its progress and outcome arrive as events).
     virtual void Connect() = 0;
     /// Answers the offered incoming call.
     virtual void Answer() = 0;

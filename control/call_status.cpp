@@ -43,7 +43,7 @@ void Pelex_MSN::RTC1_Processing() { tmrProcessing_->start(); }
 
 void Pelex_MSN::RTC1_Ringing() { tmrRingRing_->start(); }
 
-void Pelex_MSN::RTC1_Answered() { tmrProcessing_->stop(); }
+void Pelex_MSN::RTC1_Answered() { stopRingBack(); }
 
 void Pelex_MSN::RTC1_Connected() {
     lbltimer_->setText(QString::fromStdU16String(callTimeText(callTime_)));
@@ -53,11 +53,11 @@ void Pelex_MSN::RTC1_Connected() {
 
 void Pelex_MSN::RTC1_CallDisconnect() {
     lblDisplay_->setText(QString::fromStdU16String(kIdleText));
-    tmrRingRing_->stop();
+    stopRinging();
     lbltimer_->hide();
     callTime_ = 0;
     CorvoTimer_->stop();
-    tmrProcessing_->stop();
+    stopRingBack();
 }
 
 void Pelex_MSN::RTC1_SignOut() {
@@ -68,11 +68,34 @@ void Pelex_MSN::RTC1_SignOut() {
     focusSignInBoxes();
 }
 
-void Pelex_MSN::tmrRingRing_Timer() { services_.audio->playAsync(waveResource(kRingSound)); }
+void Pelex_MSN::tmrRingRing_Timer() {
+    services_.audio->playAsync(waveResource(kRingSound));
+    alertPlaying_ = kRingSound;
+}
 
 // Ring-back only while the called party is alerted.
 void Pelex_MSN::tmrProcessing_Timer() {
-    if (lblCallStatus_->text() == QStringLiteral("Ringing")) services_.audio->playAsync(waveResource(kRingBackSound));
+    if (lblCallStatus_->text() != QStringLiteral("Ringing")) return;
+    services_.audio->playAsync(waveResource(kRingBackSound));
+    alertPlaying_ = kRingBackSound;
+}
+
+// The ring ends with its timer; a ring still sounding is cut off, so the
+// user does not hear it over the answered call.
+void Pelex_MSN::stopRinging() {
+    tmrRingRing_->stop();
+    stopAlert(kRingSound);
+}
+
+void Pelex_MSN::stopRingBack() {
+    tmrProcessing_->stop();
+    stopAlert(kRingBackSound);
+}
+
+void Pelex_MSN::stopAlert(int sound) {
+    if (alertPlaying_ != sound) return;
+    alertPlaying_ = 0;
+    services_.audio->stop();
 }
 
 // One second of call time. The very first tick in the life of the control

@@ -1,5 +1,7 @@
 #include "control/cls_rtc_engine.h"
 
+#include <stdexcept>
+
 namespace pelex::control {
 
 namespace {
@@ -38,7 +40,10 @@ public:
     std::u16string regServerIP() const override { return rtc_.RegServerIP; }
 
     void Init(bool video) override { rtc_.Init(video); }
-    void Connect() override { rtc_.Connect(); }
+    void Connect() override {
+        rtc_.Connect();
+        if (!rtc_.HasParticipant()) throw std::runtime_error("the call could not be placed");
+    }
     void Answer() override { rtc_.Answer(); }
     void Terminate() override { rtc_.Terminate(); }
     void ShutDown() override { rtc_.ShutDown(); }

@@ -11,6 +11,7 @@
 #include "control/image_button.h"
 #include "control/layout.h"
 #include "control/pelex_msn.h"
+#include "control/text_forms.h"
 
 namespace pelex::control {
 
@@ -97,26 +98,43 @@ void Pelex_MSN::imgCall_Click() {
     if (caption.left(15) == QStringLiteral("Line 1 INCOMING")) {
         if (rtc_.engine) rtc_.engine->Answer();
         callTime_ = 0;
-        tmrRingRing_->stop();
+        stopRinging();
     } else if (caption == QString::fromStdU16String(kIdleText)) {
-        if (!rtc_.engine) newRTC1();
-        CallEngine& e = *rtc_.engine;
-        e.setHerName(e.regUserName() + u"1");
-        e.setURIher(lblcall_->text().toStdU16String() + u"@" + e.regServerIP());
-        e.Connect();
+        dial();
     } else {
         message(u"Please disconnect the line before you make another call.", u"Calls");
     }
 }
 
+// Dials the number box. Spaces, dashes, dots and brackets a number was
+// written with (pasted "+1 (555) 010-9999") are not part of it; every other
+// character is dialled as typed. A box with nothing to dial, or a number the
+// engine cannot place, is said so instead of doing nothing.
+void Pelex_MSN::dial() {
+    const std::u16string number = dialString(lblcall_->text().toStdU16String());
+    if (number.empty()) {
+        message(u"Please enter a number to call.", u"Calls");
+        return;
+    }
+    if (!rtc_.engine) newRTC1();
+    CallEngine& e = *rtc_.engine;
+    e.setHerName(e.regUserName() + u"1");
+    e.setURIher(number + u"@" + e.regServerIP());
+    try {
+        e.Connect();
+    } catch (const std::exception&) {
+        message(u"The number " + number + u" cannot be called.", u"Calls");
+    }
+}
+
 // Hang-up button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgDiscon_Click() {
-    skipStep([&] { tmrRingRing_->stop(); });
+    skipStep([&] { stopRinging(); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
     skipStep([&] { RTC1_CallDisconnect(); });
     callTime_ = 0;
     CorvoTimer_->stop();
-    tmrProcessing_->stop();
+    skipStep([&] { stopRingBack(); });
 }
 
 void Pelex_MSN::imgHyperlink_Click() { services_.urlOpener->open(services_.endpoints.homePage()); }

@@ -140,6 +140,7 @@ private:
     void ImgNumber_Click(int index);
     bool lblcall_KeyPress(QKeyEvent* event);
     void lblcall_KeyUp();
+    void dial();
     void imgHyperlink_Click();
     void lblregister_Click();
 
@@ -154,6 +155,9 @@ private:
     void RTC1_Connected();
     void RTC1_CallDisconnect();
     void RTC1_SignOut();
+    void stopRinging();
+    void stopRingBack();
+    void stopAlert(int sound);
 
     ControlServices services_;
     std::unique_ptr<ProtocolRelay> protocolRelay_;
@@ -173,6 +177,7 @@ private:
     bool callTimeStarted_ = false;
     std::u16string strALogin_;
     std::u16string strSProfile_;
+    int alertPlaying_ = 0;  // the alert sound last started (129 or 130), 0 when none
     // Where a sign-in stands: waiting for the account server (the bounded
     // wait runs), or handling its answer (which may hold a modal box open
     // for as long as the user reads it; no wait runs then).

@@ -38,9 +38,9 @@ public:
     QtAudioOutput();
     ~QtAudioOutput() override;
     void playAsync(std::span<const std::byte> wave) override;
+    void stop() override;
 
 private:
-    void stop();
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<QBuffer> buffer_;
 };

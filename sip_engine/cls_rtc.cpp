@@ -64,7 +64,7 @@ void clsRTC::Init(bool bVideo) {
     skipStep([&] { g_objProvisioning = deref(g_objRTCClient).Provisioning(); });
     const std::u16string document = ProvisioningDocument(RegUserName, RegPassword, RegServerIP);
     skipStep([&] { g_objProfile = deref(g_objProvisioning).CreateProfile(document); });
-    registrationAbandoned_ = false;
+    registrationShown_ = Shown::Nothing;
     skipStep([&] { deref(g_objProvisioning).EnableProfile(g_objProfile, kRegisterAllSessionKinds); });
     skipStep([&] {
         deref(g_objRTCClient)
@@ -86,9 +86,11 @@ void clsRTC::Init(bool bVideo) {
 void clsRTC::Connect() {
     // Skip a failing step, go on.
     skipStep([&] { raise(&ClsRTCEvents::onSessionStateText, std::u16string()); });
+    currentCallTransferred_ = false;
     const std::u16string destination = trimSpaces(URIher);
     skipStep([&] { g_objSession = deref(g_objRTCClient).CreateSession(SessionType::PcToPc, u"", nullptr, 0); });
     skipStep([&] { g_objSessionCallControl = deref(g_objSession).CallControl(); });
+    g_objParticipant.reset();  // set again only when the call is placed
     skipStep([&] { g_objParticipant = deref(g_objSession).AddParticipant(destination, u"Any Name"); });
 }
 
@@ -112,6 +114,10 @@ void clsRTC::Terminate() {
 }
 
 void clsRTC::ShutDown() {
+    // Whatever the registration is doing, the user is signing out: its
+    // outcome is of no interest any more.
+    if (registrationWait_) registrationWait_->stop();
+    signingOut_ = true;
     trapNothing([&] {
         deref(g_objRTCClient).PrepareForShutdown();
         raise(&ClsRTCEvents::onStatus, std::u16string(u"Signing Out..."));
@@ -119,8 +125,9 @@ void clsRTC::ShutDown() {
 }
 
 void clsRTC::ReregisterProfile() {
-    // Skip a failing step, go on.
-    registrationAbandoned_ = false;
+    // Skip a failing step, go on. The new registration is shown as it goes.
+    registrationShown_ = Shown::Nothing;
+    registrationReportDeferred_ = false;
     skipStep([&] { deref(g_objProvisioning).DisableProfile(g_objProfile); });
     skipStep([&] { deref(g_objProvisioning).EnableProfile(g_objProfile, kRegisterAllSessionKinds); });
 }

@@ -56,7 +56,8 @@ public:
     std::u16string RegPassword;   ///< SIP password (kept in memory only)
     std::u16string RegSIPPort;    ///< SIP port from the account server; stored, unused
     std::u16string LineNumber;    ///< line label in front of most status texts ("Line 1")
-    /// Longest wait for a registration to settle before it counts as failed.
+    /// Longest wait for the first registration to settle before the line
+    /// shows it as failed; the stack keeps trying afterwards.
     std::chrono::milliseconds RegistrationTimeout{std::chrono::seconds(30)};
 
     // ---- Operations ----
@@ -65,12 +66,16 @@ public:
     void Init(bool bVideo = false);
     /// Places a call to URIher (trimmed).
     void Connect();
+    /// True while the current call has its remote party: false after a
+    /// Connect that could not place the call (nothing to call, no client).
+    bool HasParticipant() const { return g_objParticipant != nullptr; }
     /// Answers the current incoming call.
     void Answer();
     /// Rejects a ringing incoming call, or hangs up any other current call.
     void Terminate();
     /// Starts the sign-out; onSignOut follows when the client has cleaned up.
-    /// Throws when there is no client.
+    /// From here on no registration outcome is reported. Throws when there
+    /// is no client.
     void ShutDown();
     /// Registers again with the same profile (also lifts a rejection).
     void ReregisterProfile();
@@ -98,7 +103,8 @@ private:
     void ReportRegistration();
     void GiveUpRegistration();
     void IncomingSession(rtc::IRTCSessionStateChangeEvent& event);
-    void Disconnected();
+    bool callInProgress() const;
+    void adoptPlacedByStack(const std::shared_ptr<rtc::IRTCSession>& session);
     void setClientWithEvents(std::shared_ptr<rtc::IRTCClient> client);
 
     template <class Handler, class... Args>
@@ -116,7 +122,16 @@ private:
     std::shared_ptr<rtc::IRTCParticipant> g_objParticipant;
     std::shared_ptr<rtc::IVideoWindow> g_objVideoReceive;
     std::int32_t lHoldCookie = 0;
-    bool registrationAbandoned_ = false;  // gave up waiting; ignore its late events
+
+    /// What the line last showed of the registration. After the first
+    /// outcome the stack goes on by itself (retries, refreshes); only a change
+    /// of outcome is shown again, and not while a call is in progress.
+    enum class Shown { Nothing, Registered, NotRegistered, Rejected };
+    Shown registrationShown_ = Shown::Nothing;
+    static Shown shownAs(rtc::RegistrationState state);
+    bool registrationReportDeferred_ = false;  // an outcome changed during a call
+    bool signingOut_ = false;                  // ShutDown ran: nothing more is reported
+    bool currentCallTransferred_ = false;      // the far end referred the current call elsewhere
 };
 
 }  // namespace pelex::sip_engine

@@ -21,6 +21,13 @@ bool settled(RegistrationState state) {
 
 }  // namespace
 
+/// How a settled registration state is shown on the line.
+clsRTC::Shown clsRTC::shownAs(RegistrationState state) {
+    if (state == RegistrationState::Registered) return Shown::Registered;
+    if (state == RegistrationState::Rejected) return Shown::Rejected;
+    return Shown::NotRegistered;
+}
+
 void clsRTC::Event(EventType type, IRTCEvent& event) {
     trapNothing([&] {
         switch (type) {
@@ -41,19 +48,33 @@ void clsRTC::OnClientEvent(IRTCEvent& event) {
     });
 }
 
-// Registration: while the profile's state is unsettled the line shows
-// " is registering." and the engine waits for the next registration event,
-// at most RegistrationTimeout; then it reports the outcome.
+// Registration. Until the first outcome is shown, an unsettled profile
+// shows " is registering." and the engine waits for the next registration
+// event, at most RegistrationTimeout; then it shows the outcome. After that
+// the stack goes on by itself (it retries a failed registration and refreshes
+// a good one before it expires): its attempts are not shown, only an outcome
+// that differs from the one on the line, and never during a call (it is shown
+// when the call ends) nor once the user signs out.
 void clsRTC::OnRegistrationStateChange() {
     trapNothing([&] {
-        if (registrationAbandoned_) return;
-        if (!settled(deref(g_objProfile).State())) {
+        if (signingOut_) return;
+        const RegistrationState state = deref(g_objProfile).State();
+        if (!settled(state)) {
+            if (registrationShown_ != Shown::Nothing) return;
             raise(&ClsRTCEvents::onStatus, LineNumber + u" is registering.");
             if (registrationWait_ && !registrationWait_->active())
                 registrationWait_->start(RegistrationTimeout, [this] { GiveUpRegistration(); });
             return;
         }
         if (registrationWait_) registrationWait_->stop();
+        if (registrationShown_ != Shown::Nothing) {
+            registrationReportDeferred_ = false;
+            if (shownAs(state) == registrationShown_) return;
+            if (callInProgress()) {
+                registrationReportDeferred_ = true;
+                return;
+            }
+        }
         ReportRegistration();
     });
 }
@@ -61,6 +82,7 @@ void clsRTC::OnRegistrationStateChange() {
 void clsRTC::ReportRegistration() {
     // The state is read afresh for every test, as a handler may have run in between.
     auto state = [&] { return deref(g_objProfile).State(); };
+    registrationReportDeferred_ = false;
     if (state() == RegistrationState::Registered)
         raise(&ClsRTCEvents::onStatus, LineNumber + u" is initialized and ready to make/receive calls.");
     if (state() == RegistrationState::Rejected) {
@@ -71,19 +93,29 @@ void clsRTC::ReportRegistration() {
         raise(&ClsRTCEvents::onStatus, std::u16string(u"Number is not registered."));
         raise(&ClsRTCEvents::onRegFail, std::u16string(u"Number is not registered."));
     }
-    raise(&ClsRTCEvents::onRegOK, static_cast<std::int16_t>(state()));
+    const RegistrationState outcome = state();
+    registrationShown_ = shownAs(outcome);
+    raise(&ClsRTCEvents::onRegOK, static_cast<std::int16_t>(outcome));
 }
 
-// The registration did not settle in time: stop the profile so the stack stops
-// trying, and report the outcome as an error.
+// The first registration did not settle in time: the line says so, and the
+// stack keeps trying in the background; a later success is shown then.
 void clsRTC::GiveUpRegistration() {
     endQuietly([&] {
-        registrationAbandoned_ = true;
-        skipStep([&] { deref(g_objProvisioning).DisableProfile(g_objProfile); });
+        if (signingOut_ || registrationShown_ != Shown::Nothing) return;
+        registrationShown_ = Shown::NotRegistered;
         raise(&ClsRTCEvents::onStatus, std::u16string(u"Number is not registered."));
         raise(&ClsRTCEvents::onRegFail, std::u16string(u"Number is not registered."));
         raise(&ClsRTCEvents::onRegOK, static_cast<std::int16_t>(RegistrationState::Error));
     });
+}
+
+// A call is in progress while the current session has started and not ended.
+bool clsRTC::callInProgress() const {
+    if (!g_objSession) return false;
+    SessionState state = SessionState::Disconnected;
+    skipStep([&] { state = g_objSession->State(); });
+    return state != SessionState::Idle && state != SessionState::Disconnected;
 }
 
 void clsRTC::OnSessionStateChange(IRTCEvent& event) {
@@ -92,9 +124,21 @@ void clsRTC::OnSessionStateChange(IRTCEvent& event) {
     if (change == nullptr) return;
     SessionState state = SessionState::Idle;
     std::u16string statusText;
+    std::shared_ptr<IRTCSession> session;
     skipStep([&] { state = change->State(); });
     skipStep([&] { statusText = change->StatusText(); });
+    skipStep([&] { session = change->Session(); });
     skipStep([&] { raise(&ClsRTCEvents::onSessionStateText, statusText); });
+
+    // Our own calls are current before their first event, so a call placed
+    // that is not current was placed by the stack itself: the far end
+    // transferred the current call. It becomes the current call.
+    if (state == SessionState::InProgress && session && session != g_objSession &&
+        (!g_objSession || currentCallTransferred_))
+        adoptPlacedByStack(session);
+    // Other sessions (an incoming call turned away during a call, the call a
+    // transfer left behind) do not change the line.
+    if (session && g_objSession && session != g_objSession && state != SessionState::Incoming) return;
 
     auto status = [&](const std::u16string& text) { skipStep([&] { raise(&ClsRTCEvents::onStatus, text); }); };
     auto hint = [&](void (ClsRTCEvents::*handler)(bool), bool value) {
@@ -122,32 +166,36 @@ void clsRTC::OnSessionStateChange(IRTCEvent& event) {
             signal(&ClsRTCEvents::onConnected);
             skipStep([&] { raise(&ClsRTCEvents::onSessionStateText, std::u16string()); });
             break;
-        case SessionState::Disconnected: {
-            // The end of a session that is not the current call (an incoming
-            // session ignored during a call) leaves the current call alone.
-            std::shared_ptr<IRTCSession> ended;
-            skipStep([&] { ended = change->Session(); });
-            if (g_objSession && ended && ended != g_objSession) break;
+        case SessionState::Disconnected:
             g_objSession.reset();
             g_objParticipant.reset();
             g_objSessionCallControl.reset();
+            currentCallTransferred_ = false;
             status(LineNumber + u" DISCONNECTED");
             signal(&ClsRTCEvents::onCallDisconnect);
             hint(&ClsRTCEvents::onCallAnswer, false);
             hint(&ClsRTCEvents::onCallTerminate, true);
             hint(&ClsRTCEvents::onCallConnect, true);
+            // A registration outcome that changed during the call is shown now.
+            if (registrationReportDeferred_) skipStep([&] { OnRegistrationStateChange(); });
             break;
-        }
         case SessionState::Hold: status(LineNumber + u" ON HOLD"); break;
-        case SessionState::Refer: status(LineNumber + u" HAS BEEN TRANSFERED"); break;
+        case SessionState::Refer:
+            currentCallTransferred_ = true;
+            status(LineNumber + u" HAS BEEN TRANSFERED");
+            break;
     }
 }
 
 void clsRTC::IncomingSession(IRTCSessionStateChangeEvent& change) {
-    // Skip a failing step, go on. While a call is connected a new session is ignored.
-    bool accept = true;
-    skipStep([&] { accept = deref(g_objSession).State() != SessionState::Connected; });
-    if (!accept) return;
+    // Skip a failing step, go on. While a call is in progress (placed,
+    // offered, connected or held) a new session is ignored: the line is busy,
+    // so the caller is told so at once instead of hearing it ring unanswered.
+    if (callInProgress()) {
+        skipStep([&] { deref(change.Session()).Terminate(TerminateReason::Busy); });
+        return;
+    }
+    currentCallTransferred_ = false;
     skipStep([&] { raise(&ClsRTCEvents::onCallTerminate, true); });
     skipStep([&] { raise(&ClsRTCEvents::onCallConnect, false); });
     skipStep([&] { raise(&ClsRTCEvents::onCallAnswer, true); });
@@ -157,6 +205,16 @@ void clsRTC::IncomingSession(IRTCSessionStateChangeEvent& change) {
     skipStep([&] { userURI = userPart(deref(g_objParticipant).UserURI()); });
     skipStep([&] { raise(&ClsRTCEvents::onStatus, LineNumber + u" INCOMING " + userURI); });
     skipStep([&] { raise(&ClsRTCEvents::onIncomingCall, userURI); });
+    skipStep([&] { raise(&ClsRTCEvents::onRinging); });
+}
+
+void clsRTC::adoptPlacedByStack(const std::shared_ptr<IRTCSession>& session) {
+    currentCallTransferred_ = false;
+    g_objSession = session;
+    g_objSessionCallControl.reset();
+    g_objParticipant.reset();
+    skipStep([&] { g_objSessionCallControl = deref(g_objSession).CallControl(); });
+    skipStep([&] { g_objParticipant = deref(deref(g_objSession).Participants()).Item(1); });
 }
 
 void clsRTC::OnMediaEvent(IRTCEvent& event) {

@@ -30,7 +30,7 @@ public:
     virtual void onCallDisconnect() {}
     /// 9. Sign-out finished; the client is released.
     virtual void onSignOut() {}
-    /// 10. Declared for owners; the engine never raises it.
+    /// 10. An incoming call is offered and rings (raised after onIncomingCall).
     virtual void onRinging() {}
     /// 11. An outgoing call is in progress.
     virtual void onProcessing() {}

@@ -1,5 +1,7 @@
 #include "sip_engine/text.h"
 
+#include <string_view>
+
 namespace pelex::sip_engine {
 
 std::u16string trimSpaces(const std::u16string& text) {
@@ -35,6 +37,63 @@ std::u16string escapeXmlAttribute(const std::u16string& text) {
         }
     }
     return out;
+}
+
+namespace {
+
+// The user part's own characters: unreserved and user-unreserved.
+bool userPartCharacter(unsigned char c) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+    constexpr std::string_view kAllowed = "-_.!~*'()&=+$,;?/";
+    return kAllowed.find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::string toUtf8(const std::u16string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;  // a lone surrogate is no character
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string sipRequestAddress(const std::u16string& address) {
+    const std::string text = toUtf8(address);
+    if (text.rfind("sip:", 0) == 0 || text.rfind("sips:", 0) == 0) return text;
+    const auto at = text.rfind('@');
+    if (at == std::string::npos || at == 0 || at + 1 == text.size()) return {};
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "sip:";
+    for (unsigned char c : std::string_view(text).substr(0, at)) {
+        if (userPartCharacter(c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+    }
+    return out + text.substr(at);
 }
 
 }  // namespace pelex::sip_engine

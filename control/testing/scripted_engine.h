@@ -25,7 +25,10 @@ public:
     std::u16string regServerIP() const override { return serverIP; }
 
     void Init(bool video) override { calls.push_back(video ? "Init(true)" : "Init(false)"); }
-    void Connect() override { calls.push_back("Connect"); }
+    void Connect() override {
+        calls.push_back("Connect");
+        if (connectFails) throw std::runtime_error("the call could not be placed");
+    }
     void Answer() override { calls.push_back("Answer"); }
     void Terminate() override { calls.push_back("Terminate"); }
     void ShutDown() override {
@@ -46,6 +49,7 @@ public:
     std::vector<std::string> calls;
     std::u16string lineNumber, serverIP, password, userName, port, herName, uriHer;
     bool clientReleased = false;  ///< ShutDown throws while set
+    bool connectFails = false;    ///< Connect throws while set
 
 private:
     void record(const char* what, const std::u16string& v) {

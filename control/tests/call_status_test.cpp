@@ -1,6 +1,8 @@
 // Call status: every engine event on the display, the timers, the call
 // timer's texts and the two alert sounds.
 
+#include <functional>
+
 #include "control/tests/control_harness.h"
 #include "control/wave_sounds.h"
 
@@ -95,6 +97,41 @@ TEST_F(CallStatusTest, IncomingRingPlaysTheRingSoundUntilAnswered) {
     EXPECT_EQ(audio->played[0], sound(kRingSound));
     events().CallDisconnect();
     EXPECT_FALSE(timer("tmrRingRing")->isActive());
+}
+
+// Answer, reject (hang-up) and the caller giving up each end the ring at
+// once: the timer stops and a ring still sounding is cut off.
+TEST_F(CallStatusTest, AnswerRejectAndCancelEachStopTheRingAtOnce) {
+    using Audio = platform::testing::RecordingAudioOutput;
+    const std::vector<std::function<void()>> endings = {
+        [&] { button("imgCall")->click(); },     // answer
+        [&] { button("imgDiscon")->click(); },   // reject
+        [&] { events().CallDisconnect(); },      // the caller gave up
+    };
+    for (const auto& end : endings) {
+        audio->log.clear();
+        events().Status(u"Line 1 INCOMING 1001");
+        events().Ringing();
+        control->tmrRingRing_Timer();
+        end();
+        EXPECT_FALSE(timer("tmrRingRing")->isActive());
+        EXPECT_EQ(audio->log, (std::vector<Audio::Action>{Audio::Play, Audio::Stop}));
+        events().CallDisconnect();
+    }
+    // Nothing is cut off when no ring is sounding (a silent alert is not stopped twice).
+    audio->log.clear();
+    events().CallDisconnect();
+    EXPECT_TRUE(audio->log.empty());
+}
+
+TEST_F(CallStatusTest, TheCalledPartyAnsweringCutsTheRingBackOff) {
+    using Audio = platform::testing::RecordingAudioOutput;
+    events().Processing();
+    events().SessionStateText(u"Ringing");
+    control->tmrProcessing_Timer();
+    events().Answered();
+    EXPECT_FALSE(timer("tmrProcessing")->isActive());
+    EXPECT_EQ(audio->log, (std::vector<Audio::Action>{Audio::Play, Audio::Stop}));
 }
 
 TEST_F(CallStatusTest, FirstCallOfTheControlZeroesOnItsFirstTickLaterCallsCountAtOnce) {

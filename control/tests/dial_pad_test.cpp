@@ -19,6 +19,7 @@ protected:
     QLineEdit* number() const { return box("lblcall"); }
     void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(number(), k, m); }
     void type(const char* text) { QTest::keyClicks(number(), QString::fromLatin1(text)); }
+    QString lblDisplayText() const { return text("lblDisplay"); }
 };
 
 TEST_F(DialPadTest, KeypadAppendsSendsTheToneAndSelectsTheWholeNumber) {
@@ -116,9 +117,37 @@ TEST_F(DialPadTest, CallButtonFromIdleDialsTheNumberAtTheSipServer) {
     EXPECT_TRUE(boxes->shown.empty());
 }
 
-TEST_F(DialPadTest, CallButtonWithAnEmptyNumberDialsJustTheServer) {
+TEST_F(DialPadTest, CallButtonWithNothingToDialSaysSoAndPlacesNoCall) {
+    for (const char* typed : {"", " - ( ) . "}) {
+        number()->setText(QString::fromLatin1(typed));
+        button("imgCall")->click();
+    }
+    EXPECT_TRUE(engine().calls.empty());
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_EQ(boxes->shown[0].text, u"Please enter a number to call.");
+    EXPECT_EQ(boxes->shown[0].title, u"Calls");
+    EXPECT_EQ(lblDisplayText(), QString::fromStdU16String(kIdleText)) << "the line stays ready";
+}
+
+TEST_F(DialPadTest, CallButtonDialsServiceCodesAndPastedNumbersWithoutTheirSeparators) {
+    number()->setText(QStringLiteral("*31#0049301234"));
     button("imgCall")->click();
-    EXPECT_EQ(engine().uriHer, u"@127.0.0.1");
+    EXPECT_EQ(engine().uriHer, u"*31#0049301234@127.0.0.1");
+    engine().events.CallDisconnect();
+    number()->setText(QStringLiteral("+1 (555) 010-9999"));
+    button("imgCall")->click();
+    EXPECT_EQ(engine().uriHer, u"+15550109999@127.0.0.1");
+    EXPECT_EQ(number()->text(), QStringLiteral("+1 (555) 010-9999")) << "the box keeps what the user typed";
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(DialPadTest, ACallTheEngineCannotPlaceIsReported) {
+    engine().connectFails = true;
+    number()->setText(QStringLiteral("1001"));
+    button("imgCall")->click();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, u"The number 1001 cannot be called.");
+    EXPECT_EQ(boxes->shown[0].title, u"Calls");
 }
 
 TEST_F(DialPadTest, CallButtonAnswersAnOfferedCall) {
@@ -160,6 +189,7 @@ TEST_F(DialPadTest, HangUpEndsTheCallAndShowsTheIdleTextAtOnce) {
 TEST_F(DialPadTest, HangUpDuringAFailedRegistrationLetsTheCallButtonDial) {
     engine().events.Status(u"Number is not registered.");
     button("imgDiscon")->click();
+    number()->setText(QStringLiteral("1001"));
     button("imgCall")->click();
     EXPECT_EQ(engine().calls.back(), "Connect");
 }

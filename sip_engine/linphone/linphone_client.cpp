@@ -9,6 +9,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
 #include "sip_engine/linphone/tone_file.h"
 #include "sip_engine/linphone/tuning_wizard.h"
@@ -26,7 +27,9 @@ std::string env(const char* name) {
     return value != nullptr ? value : "";
 }
 
-/// Sends the stack's log to a file of ours, or nowhere.
+/// Sends the stack's log to a file of ours, or nowhere. The stack logs from
+/// its media and resolver threads as well as from ours, so writes are
+/// serialised.
 class LogSink final : public linphone::LoggingServiceListener {
 public:
     explicit LogSink(const std::filesystem::path& file) {
@@ -34,10 +37,12 @@ public:
     }
     void onLogMessageWritten(const std::shared_ptr<linphone::LoggingService>&, const std::string& domain,
                              linphone::LogLevel, const std::string& message) override {
+        const std::lock_guard lock(mutex_);
         if (out_) out_ << domain << ": " << message << '\n';
     }
 
 private:
+    std::mutex mutex_;
     std::ofstream out_;
 };
 
@@ -52,6 +57,9 @@ void configureLogging(const std::filesystem::path& logFile) {
 }
 
 bool isRejection(int code) { return code == 401 || code == 403 || code == 407; }
+
+/// Longest ring of an unanswered incoming call (see Initialize).
+constexpr int kIncomingCallBoundSeconds = 300;
 
 class LinphoneClient final : public IRTCClient,
                              public IRTCClientProvisioning,
@@ -85,11 +93,21 @@ public:
         config->setInt("sip", "sip_tls_port", 0);
         config->setInt("misc", "max_calls", 4);
         config->setInt("sound", "echocancellation", 0);
+        // The phone rings and plays its ring-back itself; the stack's own
+        // ringer and ring-back tone stay silent ("native" ringing is the
+        // stack's name for an application that rings by itself).
+        config->setInt("sound", "use_native_ringing", 1);
+        // An unanswered incoming call rings until the caller gives up. The
+        // bound only ends a call whose cancel never arrived (proxies give up
+        // after two or three minutes), and it answers "not available", not busy.
+        config->setInt("sip", "inc_timeout", kIncomingCallBoundSeconds);
+        config->setInt("sip", "inc_timeout_status_code", 480);
         config->setInt("video", "capture", 0);
         config->setInt("video", "display", 0);
         auto core = factory->createCoreWithConfig(config, nullptr);
         if (!core) throw RTCError("the SIP stack did not start");
         core->enableAutoIterate(false);
+        core->setRingback("");  // no ring-back tone from the stack
         core->setUserAgent("Pelex", "2.0");
         core->enableVideoCapture(false);
         core->enableVideoDisplay(false);
@@ -159,7 +177,7 @@ public:
     }
 
     void PrepareForShutdown() override {
-        auto& core = context_->liveCore();
+        auto& core = context_->signallingCore();
         if (shuttingDown_) return;
         shuttingDown_ = true;
         cleanupDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(3);
@@ -188,7 +206,7 @@ public:
     }
 
     void EnableProfile(const std::shared_ptr<IRTCProfile>& profile, std::int32_t) override {
-        auto& core = context_->liveCore();
+        auto& core = context_->signallingCore();
         auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
         if (!p) throw RTCError("not a profile of this client");
         p->rejected = false;
@@ -205,7 +223,7 @@ public:
     }
 
     void DisableProfile(const std::shared_ptr<IRTCProfile>& profile) override {
-        context_->liveCore();
+        context_->signallingCore();
         auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
         if (!p) throw RTCError("not a profile of this client");
         if (!p->account) return;
@@ -309,11 +327,11 @@ private:
         };
         auto params = core.createAccountParams();
         if (params->setIdentityAddress(sipAddress(p.uri)) != 0) throw RTCError("bad user address");
-        auto server = sipAddress(registrar->addr);
+        auto server = serverAddress(registrar->addr);
         server->setTransport(transport(*registrar));
         if (params->setServerAddress(server) != 0) throw RTCError("bad server address");
         if (proxy && proxy->addr != registrar->addr) {
-            auto route = sipAddress(proxy->addr);
+            auto route = serverAddress(proxy->addr);
             route->setTransport(transport(*proxy));
             params->setRoutesAddresses({route});
         }
@@ -384,15 +402,22 @@ private:
         return true;
     }
 
+    // The stack's calls and accounts must go before the core that made them:
+    // the engine may hold sessions and profiles longer than the client, so
+    // they let go of them here, and only then is the core stopped.
     void stopCore() {
         timer_.reset();
+        context_->discard();
+        for (auto& [call, weak] : context_->sessions)
+            if (auto session = weak.lock()) session->detach();
+        context_->sessions.clear();
+        sessionsKeptAlive_.clear();
+        for (const auto& weak : context_->profiles)
+            if (auto profile = weak.lock()) profile->account.reset();
         if (auto core = std::exchange(context_->core, nullptr)) {
             core->removeListener(listener_);
-            core->stop();
+            stopInBackground(std::move(core));
         }
-        context_->sessions.clear();
-        context_->discard();
-        sessionsKeptAlive_.clear();
     }
 
     LinphoneOptions options_;

@@ -41,8 +41,15 @@ struct Context {
     void drain();
     /// Drops the queued events (they hold sessions, which hold this context).
     void discard() { queue_.clear(); }
-    /// The core, or RTCError when the client is not running (and marks the stack busy).
+    /// The core, or RTCError when the client is not running.
     linphone::Core& liveCore();
+    /// The core for an operation that sends SIP requests: the stack is turned
+    /// fast for a while so the exchange it starts is not slowed down.
+    linphone::Core& signallingCore() {
+        auto& core = liveCore();
+        markBusy();
+        return core;
+    }
 
 private:
     struct Pending {
@@ -82,10 +89,17 @@ public:
 
     /// Takes over `call` (an incoming one, or one the stack placed itself).
     void adopt(std::shared_ptr<linphone::Call> call);
-    /// Moves to `next` and posts the session-state event (and media events).
+    /// Moves to `next` and posts the session-state event.
     void changeState(rtc::SessionState next, std::int32_t statusCode, const std::u16string& statusText);
+    /// Posts a session-state event for `next` without moving to it.
+    void announce(rtc::SessionState next, std::int32_t statusCode, const std::u16string& statusText);
     /// The stack's call state `callState` arrived for this session's call.
     void onCallState(linphone::Call::State callState);
+    /// Lets go of the stack's call (the stack is stopping): the session has ended.
+    void detach() {
+        call.reset();
+        state = rtc::SessionState::Disconnected;
+    }
 
     rtc::SessionState state = rtc::SessionState::Idle;
     std::shared_ptr<linphone::Call> call;
@@ -99,8 +113,11 @@ private:
     bool mediaStarted_ = false;
 };
 
-/// A SIP address from a text without a scheme ("1001@host" -> "sip:1001@host").
-/// Throws RTCError when the stack cannot parse it.
+/// The SIP address to call for "number@host" (see sipRequestAddress: the
+/// number is escaped as a SIP user part needs). Throws RTCError when there is
+/// nothing to call or the stack cannot parse it.
 std::shared_ptr<linphone::Address> sipAddress(const std::u16string& text);
+/// The address of a SIP server ("host[:port]" or a full "sip:" address).
+std::shared_ptr<linphone::Address> serverAddress(const std::u16string& text);
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -4,6 +4,7 @@
 #include "sip_engine/linphone/linphone_objects.h"
 #include "sip_engine/rtc/event_values.h"
 #include "sip_engine/rtc/rtc_error.h"
+#include "sip_engine/text.h"
 
 namespace pelex::sip_engine::linphone_rtc {
 
@@ -59,13 +60,20 @@ void Context::drain() {
 
 linphone::Core& Context::liveCore() {
     if (!core) throw RTCError("the client is not running");
-    markBusy();
     return *core;
 }
 
-std::shared_ptr<linphone::Address> sipAddress(const std::u16string& text) {
+std::shared_ptr<linphone::Address> serverAddress(const std::u16string& text) {
     std::string address = utf8(text);
     if (address.rfind("sip:", 0) != 0 && address.rfind("sips:", 0) != 0) address = "sip:" + address;
+    auto parsed = linphone::Factory::get()->createAddress(address);
+    if (!parsed) throw RTCError("not a SIP server address: " + address);
+    return parsed;
+}
+
+std::shared_ptr<linphone::Address> sipAddress(const std::u16string& text) {
+    const std::string address = sipRequestAddress(text);
+    if (address.empty()) throw RTCError("nothing to call in \"" + utf8(text) + "\"");
     auto parsed = linphone::Factory::get()->createAddress(address);
     if (!parsed) throw RTCError("not a SIP address: " + address);
     return parsed;
@@ -74,6 +82,7 @@ std::shared_ptr<linphone::Address> sipAddress(const std::u16string& text) {
 linphone::Call& LinphoneSession::liveCall() const {
     if (!call) throw RTCError("the session has no call");
     if (state == SessionState::Disconnected) throw RTCError("the call has ended");
+    context_->markBusy();  // every use sends a request
     return *call;
 }
 
@@ -97,7 +106,7 @@ void LinphoneSession::Terminate(TerminateReason reason) {
 std::shared_ptr<IRTCParticipant> LinphoneSession::AddParticipant(const std::u16string& address,
                                                                  const std::u16string& displayName) {
     if (call) throw RTCError("the session already calls someone");
-    auto& core = context_->liveCore();
+    auto& core = context_->signallingCore();
     auto destination = sipAddress(address);
     if (!displayName.empty()) destination->setDisplayName(utf8(displayName));
     auto params = core.createCallParams(nullptr);
@@ -131,6 +140,10 @@ void LinphoneSession::adopt(std::shared_ptr<linphone::Call> adopted) {
 
 void LinphoneSession::changeState(SessionState next, std::int32_t statusCode, const std::u16string& statusText) {
     state = next;
+    announce(next, statusCode, statusText);
+}
+
+void LinphoneSession::announce(SessionState next, std::int32_t statusCode, const std::u16string& statusText) {
     auto event = std::make_shared<SessionEvent>();
     event->session = shared_from_this();
     event->state = next;
@@ -169,8 +182,11 @@ void LinphoneSession::onCallState(linphone::Call::State callState) {
                 postMedia(MediaEventType::Started);
             }
             break;
-        case S::Paused: changeState(SessionState::Hold, 0, u""); break;
-        case S::Referred: changeState(SessionState::Refer, 0, u""); break;
+        case S::Paused:
+        case S::PausedByRemote: changeState(SessionState::Hold, 0, u""); break;
+        // The far end asks for a transfer: the call itself goes on (the stack
+        // holds it and places the new call), so its state stays as it is.
+        case S::Referred: announce(SessionState::Refer, 0, u""); break;
         case S::End:
         case S::Error: {
             if (state == SessionState::Disconnected) break;
@@ -184,7 +200,11 @@ void LinphoneSession::onCallState(linphone::Call::State callState) {
             changeState(SessionState::Disconnected, code, text);
             break;
         }
-        case S::Released: context_->sessions.erase(call.get()); break;
+        case S::Released:
+            // The stack is done with the call: so is the session.
+            context_->sessions.erase(call.get());
+            call.reset();
+            break;
         default: break;
     }
 }

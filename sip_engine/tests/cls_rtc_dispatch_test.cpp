@@ -29,6 +29,7 @@ TEST_F(EngineTest, RejectedRaisesBothFailureTextsRejectedFirst) {
 TEST_F(EngineTest, ErrorAndNotRegisteredAndUnregisteringReportNotRegistered) {
     started();
     for (auto state : {RegistrationState::Error, RegistrationState::NotRegistered, RegistrationState::Unregistering}) {
+        engine->ReregisterProfile();  // each outcome as the first of a registration
         events.raised.clear();
         client->fireRegistration(state);
         EXPECT_EQ(events.raised, (Calls{"Status Number is not registered.", "RegFail Number is not registered.",
@@ -55,17 +56,82 @@ TEST_F(EngineTest, RegistrationWaitIsEventDrivenAndBounded) {
     calls().clear();
     events.raised.clear();
     timers.fireAll();
-    EXPECT_EQ(calls(), (Calls{"DisableProfile profile"}));
+    EXPECT_TRUE(calls().empty()) << "the profile stays enabled: the stack keeps trying";
     EXPECT_EQ(events.raised, (Calls{"Status Number is not registered.", "RegFail Number is not registered.",
                                     "RegOK 5"}));
-    // The stopped profile's late events are not reported again...
+    // The stack's later attempts and failures are not shown again...
     events.raised.clear();
+    client->fireRegistration(RegistrationState::Error);
+    client->fireRegistration(RegistrationState::Registering);
     client->fireRegistration(RegistrationState::NotRegistered);
+    client->fireRegistration(RegistrationState::Registering);
     EXPECT_TRUE(events.raised.empty());
-    // ...until the owner registers again.
-    engine->ReregisterProfile();
+    EXPECT_FALSE(timers.anyActive()) << "only the first registration has a bounded wait";
+    // ...but its success is.
     client->fireRegistration(RegistrationState::Registered);
-    EXPECT_EQ(events.raised.back(), "RegOK 2");
+    EXPECT_EQ(events.raised,
+              (Calls{"Status Line 1 is initialized and ready to make/receive calls.", "RegOK 2"}));
+}
+
+TEST_F(EngineTest, AfterTheFirstOutcomeOnlyAChangeOfOutcomeIsShownOnce) {
+    started();
+    client->fireRegistration(RegistrationState::Registered);
+    events.raised.clear();
+    // Refreshes of a good registration are silent.
+    client->fireRegistration(RegistrationState::Registering);
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_TRUE(events.raised.empty());
+    // The registration is lost (the server went away): one box, then silence
+    // while the stack retries.
+    client->fireRegistration(RegistrationState::Error);
+    client->fireRegistration(RegistrationState::Registering);
+    client->fireRegistration(RegistrationState::Error);
+    EXPECT_EQ(events.raised, (Calls{"Status Number is not registered.", "RegFail Number is not registered.",
+                                    "RegOK 5"}));
+    // The server refuses the password now: that is final and is shown.
+    events.raised.clear();
+    client->fireRegistration(RegistrationState::Rejected);
+    EXPECT_EQ(events.raised.front(), "Status Number is rejected.");
+    EXPECT_EQ(events.raised.back(), "RegOK 3");
+}
+
+TEST_F(EngineTest, ARegistrationChangeDuringACallIsShownWhenTheCallEnds) {
+    started();
+    client->fireRegistration(RegistrationState::Registered);
+    auto call = client->fireIncoming(u"sip:1001@10.0.0.5");
+    engine->Answer();
+    client->fireSessionState(call, SessionState::Connected);
+    events.raised.clear();
+    client->fireRegistration(RegistrationState::Error);
+    EXPECT_TRUE(events.raised.empty()) << "the line keeps showing the call";
+    client->fireSessionState(call, SessionState::Disconnected);
+    EXPECT_EQ(std::vector<std::string>(events.raised.end() - 3, events.raised.end()),
+              (Calls{"Status Number is not registered.", "RegFail Number is not registered.", "RegOK 5"}));
+    // A change that was undone before the call ended shows nothing.
+    client->fireRegistration(RegistrationState::Registered);
+    call = client->fireIncoming(u"sip:1001@10.0.0.5");
+    engine->Answer();
+    client->fireSessionState(call, SessionState::Connected);
+    client->fireRegistration(RegistrationState::Error);
+    client->fireRegistration(RegistrationState::Registered);
+    events.raised.clear();
+    client->fireSessionState(call, SessionState::Disconnected);
+    EXPECT_EQ(events.raised.back(), "CallConnect true");
+}
+
+TEST_F(EngineTest, NothingIsReportedOnceTheUserSignsOut) {
+    started();
+    client->fireRegistration(RegistrationState::Registering);
+    ASSERT_TRUE(timers.anyActive());
+    engine->ShutDown();
+    EXPECT_FALSE(timers.anyActive()) << "the registration wait ends with the sign-out";
+    events.raised.clear();
+    timers.fireAll();
+    client->fireRegistration(RegistrationState::Error);
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_TRUE(events.raised.empty());
+    client->fireClientEvent(rtc::ClientEventType::AsyncCleanupDone);
+    EXPECT_EQ(events.raised, (Calls{"SignOut"}));
 }
 
 TEST_F(EngineTest, DefaultRegistrationWaitIsWithinTheSipTransactionLimit) {
@@ -130,7 +196,8 @@ TEST_F(EngineTest, IncomingCallIsStoredAndAnnouncedWithTheUserPart) {
     started();
     auto session = client->fireIncoming(u"sip:1001@10.0.0.5:5080");
     EXPECT_EQ(events.raised, (Calls{"SessionStateText Incoming call", "CallTerminate true", "CallConnect false",
-                                    "CallAnswer true", "Status Line 1 INCOMING 1001", "IncomingCall 1001"}));
+                                    "CallAnswer true", "Status Line 1 INCOMING 1001", "IncomingCall 1001",
+                                    "Ringing"}));
     EXPECT_EQ(engine->g_objSession, session);
     EXPECT_EQ(engine->userURI, u"1001");
     EXPECT_NE(engine->g_objSessionCallControl, nullptr);
@@ -157,13 +224,71 @@ TEST_F(EngineTest, IncomingWhileConnectedIsIgnoredAndItsEndLeavesTheCallAlone) {
     EXPECT_EQ(calls(), (Calls{"Session.State", "Terminate 0"}));
 }
 
-TEST_F(EngineTest, IncomingReplacesACurrentCallThatIsNotConnected) {
+TEST_F(EngineTest, IncomingDuringAnyCallInProgressIsTurnedAwayAsBusy) {
+    started();
+    for (auto current : {SessionState::InProgress, SessionState::Incoming, SessionState::Connected,
+                         SessionState::Hold}) {
+        engine->URIher = u"1001@10.0.0.5";
+        engine->Connect();
+        auto first = client->sessions.back();
+        first->state = current;
+        events.raised.clear();
+        calls().clear();
+        auto second = client->fireIncoming(u"sip:1002@10.0.0.5");
+        EXPECT_EQ(engine->g_objSession, first) << static_cast<int>(current);
+        EXPECT_EQ(events.raised, (Calls{"SessionStateText Incoming call"})) << static_cast<int>(current);
+        EXPECT_EQ(calls().back(), "Terminate 1") << "486 Busy Here for the second caller";
+        engine->g_objSession.reset();
+    }
+}
+
+TEST_F(EngineTest, IncomingReplacesACurrentSessionThatNeverStarted) {
     started();
     engine->URIher = u"1001@10.0.0.5";
-    engine->Connect();
+    engine->Connect();  // the session stays idle: the address could not be called
     auto incoming = client->fireIncoming(u"1003");
     EXPECT_EQ(engine->g_objSession, incoming);
     EXPECT_EQ(engine->userURI, u"1003");
+}
+
+TEST_F(EngineTest, ACallTheStackPlacesAfterATransferBecomesTheCurrentCall) {
+    started();
+    auto original = client->fireIncoming(u"sip:1001@10.0.0.5");
+    engine->Answer();
+    client->fireSessionState(original, SessionState::Connected);
+    events.raised.clear();
+    client->fireSessionState(original, SessionState::Refer);
+    // The stack places the call to the transfer target by itself.
+    auto placed = std::make_shared<memory::MemorySession>(client->script, SessionState::Idle);
+    placed->participants.push_back(std::make_shared<memory::MemoryParticipant>(u"sip:1002@10.0.0.5"));
+    client->fireSessionState(placed, SessionState::InProgress, u"Ringing");
+    EXPECT_EQ(engine->g_objSession, placed);
+    // What is left of the original call no longer touches the line.
+    client->fireSessionState(original, SessionState::Hold);
+    client->fireSessionState(original, SessionState::Disconnected);
+    client->fireSessionState(placed, SessionState::Connected);
+    EXPECT_EQ(events.raised,
+              (Calls{"SessionStateText ", "Status Line 1 HAS BEEN TRANSFERED", "SessionStateText Ringing",
+                     "Status INPROGRESS", "Processing", "CallTerminate true", "CallConnect false",
+                     "SessionStateText ", "SessionStateText ", "SessionStateText ", "Status Line 1 CONNECTED",
+                     "Answered", "Connected", "SessionStateText "}));
+    EXPECT_EQ(engine->g_objSession, placed);
+    // The hang-up button ends the new call.
+    calls().clear();
+    engine->Terminate();
+    EXPECT_EQ(calls(), (Calls{"Session.State", "Terminate 0"}));
+}
+
+TEST_F(EngineTest, AnUnknownPlacedCallIsNotAdoptedWhileTheCurrentCallGoesOn) {
+    started();
+    auto current = client->fireIncoming(u"sip:1001@10.0.0.5");
+    engine->Answer();
+    client->fireSessionState(current, SessionState::Connected);
+    auto stray = std::make_shared<memory::MemorySession>(client->script, SessionState::Idle);
+    events.raised.clear();
+    client->fireSessionState(stray, SessionState::InProgress, u"Trying");
+    EXPECT_EQ(engine->g_objSession, current);
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Trying"}));
 }
 
 TEST_F(EngineTest, AudioReceivedOnlyForStartedAudioReceive) {
