@@ -10,14 +10,11 @@ function(pelex_add_test name)
   if(NOT labels)
     set(labels unit)
   endif()
-  set(extra)
-  if("e2e" IN_LIST labels)
-    # End-to-end tests share the loopback SIP rig's ports: one at a time.
-    set(extra RESOURCE_LOCK loopback_rig)
-  endif()
+  # End-to-end tests each start their own rig on a free block of ports, in
+  # a folder of their own process, so they run side by side.
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" ${extra} ${ARG_PROPERTIES})
+    PROPERTIES LABELS "${labels}" ${ARG_PROPERTIES})
 endfunction()
 
 # pelex_add_benchmark(NAME SOURCES... LIBS...)

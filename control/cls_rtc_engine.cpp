@@ -48,6 +48,7 @@ public:
     void Terminate() override { rtc_.Terminate(); }
     void ShutDown() override { rtc_.ShutDown(); }
     void Key(std::int16_t index) override { rtc_.Key(index); }
+    void setRegistrationWait(std::chrono::milliseconds wait) { rtc_.RegistrationTimeout = wait; }
 
 private:
     Events events_;  // declared first: outlives the engine that raises into it
@@ -56,9 +57,12 @@ private:
 
 }  // namespace
 
-CallEngineFactory clsRtcEngineFactory(sip_engine::ClsRTCPlatform platform) {
-    return [platform = std::move(platform)](CallEngineEvents& events) -> std::unique_ptr<CallEngine> {
-        return std::make_unique<ClsRtcEngine>(platform, events);
+CallEngineFactory clsRtcEngineFactory(sip_engine::ClsRTCPlatform platform,
+                                      std::optional<std::chrono::milliseconds> registrationWait) {
+    return [platform = std::move(platform), registrationWait](CallEngineEvents& events) -> std::unique_ptr<CallEngine> {
+        auto engine = std::make_unique<ClsRtcEngine>(platform, events);
+        if (registrationWait) engine->setRegistrationWait(*registrationWait);
+        return engine;
     };
 }
 

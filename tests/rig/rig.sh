@@ -2,7 +2,7 @@
 # The loopback SIP rig: Kamailio as registrar and proxy, and baresip as an
 # auto-answering peer (users 1001 and 1002), all on 127.0.0.1.
 #
-#   rig.sh start|stop|status [--dir DIR]
+#   rig.sh start|stop|status|stop-registrar|start-registrar [--dir DIR]
 #
 # Settings (environment; the defaults stay clear of a demo on 5060):
 #   PELEX_RIG_DIR             state folder (configs, logs, pids)  default /tmp/pelex-rig-$UID
@@ -15,6 +15,8 @@
 #     base+4    baresip ctrl_tcp port (JSON netstrings)
 #     base+10 to base+29   baresip RTP ports
 #   PELEX_RIG_PEER_ANSWER     answer mode of 1001: auto|manual            default auto
+#   PELEX_RIG_REG_EXPIRES     longest registration lifetime Kamailio grants, in
+#                             seconds (short ones test refreshing)     default 3600
 #   PELEX_RIG_OWNER_PID       when set, the rig stops itself once that process is gone
 #                             (a test that crashes leaves nothing running)
 #
@@ -22,6 +24,9 @@
 # DIR/rig.env; it returns when both peer users are registered. Users and
 # passwords: users.txt beside this script (1000 is left for the phone).
 # `stop` ends every process `start` began (each runs in its own session).
+# `stop-registrar` and `start-registrar` stop and start Kamailio alone (its
+# registrations are in memory, so a restart forgets them), for tests of a
+# SIP server that goes away and comes back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cmd=${1:-status}
@@ -35,6 +40,8 @@ while [ $# -gt 0 ]; do
 done
 base_port=${PELEX_RIG_BASE_PORT:-5070}
 answer_mode=${PELEX_RIG_PEER_ANSWER:-auto}
+reg_expires=${PELEX_RIG_REG_EXPIRES:-3600}
+reg_min_expires=$(( reg_expires < 60 ? reg_expires : 60 ))
 
 free_base() {  # a random block of 30 ports, all free for UDP and TCP
     python3 - <<'PY'
@@ -91,6 +98,7 @@ render() {  # template output
     sed -e "s|@STATE_DIR@|$dir|g" -e "s|@SIP_PORT@|$sip_port|g" -e "s|@REJECT_PORT@|$reject_port|g" \
         -e "s|@PEER_PORT@|$peer_port|g" -e "s|@CTRL_PORT@|$ctrl_port|g" \
         -e "s|@ANSWER_MODE@|$answer_mode|g" -e "s|@RTP_PORTS@|$rtp_first-$rtp_last|g" \
+        -e "s|@REG_EXPIRES@|$reg_expires|g" -e "s|@REG_MIN_EXPIRES@|$reg_min_expires|g" \
         -e "s|@PW_1001@|$(password_of 1001)|g" -e "s|@PW_1002@|$(password_of 1002)|g" "$1" > "$2"
 }
 
@@ -130,6 +138,12 @@ registered() {
     grep -q 'AoR: 1001' <<<"$dump" && grep -q 'AoR: 1002' <<<"$dump"
 }
 
+start_registrar() {
+    setsid kamailio -DD -E -m 32 -M 4 -Y "$dir" -f "$dir/kamailio.cfg" >> "$dir/kamailio.log" 2>&1 < /dev/null &
+    echo $! > "$dir/kamailio.pid"
+    wait_for 10 "Kamailio" kamcmd -s "unix:$dir/kamailio.ctl" core.version
+}
+
 start() {
     if running kamailio || running baresip; then
         echo "rig.sh: already running in $dir" >&2
@@ -144,9 +158,8 @@ start() {
     render "$here/baresip.accounts.in" "$dir/baresip/accounts"
     : > "$dir/baresip/contacts"
 
-    setsid kamailio -DD -E -m 32 -M 4 -Y "$dir" -f "$dir/kamailio.cfg" > "$dir/kamailio.log" 2>&1 < /dev/null &
-    echo $! > "$dir/kamailio.pid"
-    if ! wait_for 10 "Kamailio" kamcmd -s "unix:$dir/kamailio.ctl" core.version; then
+    : > "$dir/kamailio.log"
+    if ! start_registrar; then
         stop; exit 1
     fi
     PULSE_SERVER=unix:/nonexistent setsid baresip -f "$dir/baresip" > "$dir/baresip.log" 2>&1 < /dev/null &
@@ -164,6 +177,7 @@ start() {
         echo "PELEX_RIG_PEER_RTP_LAST=$rtp_last"
         echo "PELEX_RIG_PHONE_USER=1000"
         echo "PELEX_RIG_PHONE_PASSWORD=$(password_of 1000)"
+        echo "PELEX_RIG_REG_EXPIRES=$reg_expires"
     } > "$dir/rig.env"
     if [ -n "${PELEX_RIG_OWNER_PID:-}" ]; then
         setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; PELEX_RIG_OWNER_PID= "$2" stop --dir "$3"' \
@@ -194,6 +208,10 @@ status() {
 case $cmd in
     start) start ;;
     stop) stop ;;
+    stop-registrar) stop_one kamailio ;;
+    start-registrar)
+        running kamailio && { echo "rig.sh: Kamailio already running" >&2; exit 1; }
+        start_registrar ;;
     status) status ;;
-    *) echo "usage: rig.sh start|stop|status [--dir DIR]" >&2; exit 2 ;;
+    *) echo "usage: rig.sh start|stop|status|stop-registrar|start-registrar [--dir DIR]" >&2; exit 2 ;;
 esac

@@ -10,25 +10,40 @@
 // environment names a base), so rigs of several builds on one machine do not
 // collide; once started, its settings are in this process's environment
 // (PELEX_RIG_SIP_PORT, ...) for the accessors below and for child processes.
-// The state folder defaults to PELEX_RIG_DEFAULT_DIR (set by the build).
+// The state folder defaults to a folder of this process under
+// PELEX_RIG_DEFAULT_DIR (set by the build).
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
 namespace pelex::testing {
 
+/// How a rig is set up.
+struct SipRigOptions {
+    /// Answer mode of the peer's user 1001: "auto" or "manual" (the test
+    /// answers or rejects over the control port).
+    std::string peerAnswer = "auto";
+    /// Longest registration lifetime the registrar grants, in seconds.
+    int registrationLifetime = 3600;
+};
+
 class SipRig {
 public:
-    SipRig() {
+    explicit SipRig(SipRigOptions options = {}) {
+        std::filesystem::create_directories(std::filesystem::path(dir()).parent_path());
         stop();  // a rig left over in the same folder
         const std::string base = setting("PELEX_RIG_BASE_PORT", "auto");
         const std::string command = "PELEX_RIG_OWNER_PID=" + std::to_string(::getpid()) +
-                                    " PELEX_RIG_BASE_PORT=" + base + " " + script() + " start --dir '" + dir() +
-                                    "' > '" + dir() + ".start.log' 2>&1";
+                                    " PELEX_RIG_BASE_PORT=" + base + " PELEX_RIG_PEER_ANSWER=" + options.peerAnswer +
+                                    " PELEX_RIG_REG_EXPIRES=" + std::to_string(options.registrationLifetime) + " " +
+                                    script() + " start --dir '" + dir() + "' > '" + dir() + ".start.log' 2>&1";
         if (std::system(command.c_str()) != 0) {
             stop();
             throw std::runtime_error("the SIP rig did not start; see " + dir() + ".start.log");
@@ -42,7 +57,11 @@ public:
     SipRig(const SipRig&) = delete;
     SipRig& operator=(const SipRig&) = delete;
 
-    static std::string dir() { return setting("PELEX_RIG_DIR", PELEX_RIG_DEFAULT_DIR); }
+    /// The rig's state folder: PELEX_RIG_DIR, else one of this process's own
+    /// under PELEX_RIG_DEFAULT_DIR, so tests in several processes run side by side.
+    static std::string dir() {
+        return setting("PELEX_RIG_DIR", std::string(PELEX_RIG_DEFAULT_DIR) + "/" + std::to_string(::getpid()));
+    }
     static int sipPort() { return std::stoi(setting("PELEX_RIG_SIP_PORT", "5070")); }
     static int rejectPort() { return std::stoi(setting("PELEX_RIG_REJECT_PORT", "5071")); }
     static int peerPort() { return std::stoi(setting("PELEX_RIG_PEER_PORT", "5072")); }
@@ -54,6 +73,32 @@ public:
     static std::string serverAddress() { return "127.0.0.1:" + std::to_string(sipPort()); }
     /// The same registrar on the port that answers a wrong password with 403.
     static std::string rejectingServerAddress() { return "127.0.0.1:" + std::to_string(rejectPort()); }
+    /// Stops the registrar (Kamailio) alone; it forgets every registration.
+    static void stopRegistrar() { run("stop-registrar"); }
+    /// Starts the registrar again on the same ports. Throws when it does not start.
+    static void startRegistrar() {
+        if (!run("start-registrar")) throw std::runtime_error("the registrar did not start again");
+    }
+    /// The registrar's current registrations (`kamcmd ul.dump`), or empty.
+    static std::string registrations() {
+        const std::string command = "kamcmd -s 'unix:" + dir() + "/kamailio.ctl' ul.dump 2>/dev/null";
+        std::string out;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char chunk[4096];
+            for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+            ::pclose(pipe);
+        }
+        return out;
+    }
+    /// True while the registrar holds a registration of `user`.
+    static bool isRegistered(const std::string& user) {
+        return registrations().find("AoR: " + user) != std::string::npos;
+    }
+    /// What the registrar logged (every INVITE's request line among it).
+    static std::string registrarLog() {
+        std::ifstream in(dir() + "/kamailio.log");
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     /// The phone's account (users.txt).
     static constexpr const char* kPhoneUser = "1000";
     static constexpr const char* kPhonePassword = "pw1000";
@@ -64,10 +109,11 @@ private:
         const char* value = std::getenv(name);
         return value != nullptr && *value != '\0' ? value : fallback;
     }
-    static void stop() {
-        const std::string command = script() + " stop --dir '" + dir() + "' > /dev/null 2>&1";
-        [[maybe_unused]] int ignored = std::system(command.c_str());
+    static bool run(const std::string& what) {
+        const std::string command = script() + " " + what + " --dir '" + dir() + "' >> '" + dir() + ".start.log' 2>&1";
+        return std::system(command.c_str()) == 0;
     }
+    static void stop() { run("stop"); }
 };
 
 }  // namespace pelex::testing
