@@ -23,6 +23,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,7 +130,14 @@ private:
     // Saved profile and options (saved_settings.cpp).
     void loadSavedSettings();
     void SaveLoginSettings();
-    void SaveProfile();
+    /// What SaveProfile left out because the scramble would give it back
+    /// changed (stored empty instead).
+    struct UnsavedProfile {
+        bool number = false;
+        bool password = false;
+    };
+    UnsavedProfile SaveProfile();
+    void tellUnsavedProfile(const UnsavedProfile& unsaved);
     void LoadProfile();
     void SaveOptions();
     void LoadOptions();
@@ -177,6 +185,7 @@ private:
     bool callTimeStarted_ = false;
     std::u16string strALogin_;
     std::u16string strSProfile_;
+    std::optional<std::size_t> unsavedProfileTold_;  // the sign-in last told it was not saved in full
     int alertPlaying_ = 0;  // the alert sound last started (129 or 130), 0 when none
     // Where a sign-in stands: waiting for the account server (the bounded
     // wait runs), or handling its answer (which may hold a modal box open

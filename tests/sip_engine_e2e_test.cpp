@@ -114,7 +114,7 @@ TEST_F(SipEndToEnd, NoServerGivesNotRegisteredInBoundedTime) {
     const auto start = std::chrono::steady_clock::now();
     phone->engine->Init();
     ASSERT_TRUE(phone->waitForEvent("RegFail Number is not registered.", 10s));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 9s) << "the 4 s wait, and start-up on a busy machine";
     EXPECT_TRUE(phone->saw("Status Number is not registered."));
     EXPECT_FALSE(phone->saw(kReady));
 }

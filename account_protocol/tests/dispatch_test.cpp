@@ -152,7 +152,14 @@ TEST_F(DispatchTest, NumbersAllowBlanksAndASignWithinSixteenBits) {
     EXPECT_EQ(toInt16(u"  -32768 "_s), -32768);
     EXPECT_EQ(toInt16(u"+32767"_s), 32767);
     EXPECT_EQ(toInt16(u"007"_s), 7);
-    for (const QString& bad : {u""_s, u" "_s, u"-"_s, u"32768"_s, u"1 2"_s, u"0x10"_s, u"1.5"_s, u"9999999"_s}) {
+    // Leading zeros do not count against the range, however many there are.
+    EXPECT_EQ(toInt16(u"0000007"_s), 7);
+    EXPECT_EQ(toInt16(u" -000000000032768"_s), -32768);
+    EXPECT_EQ(toInt16(u"0000000000"_s), 0);
+    handle(u"LRS%200000007"_s);
+    EXPECT_EQ(cvp.LRStatus, 7);
+    for (const QString& bad : {u""_s, u" "_s, u"-"_s, u"32768"_s, u"1 2"_s, u"0x10"_s, u"1.5"_s, u"9999999"_s,
+                               u"000000032768"_s, u"99999999999999999999999"_s}) {
         EXPECT_THROW(toInt16(bad), ProtocolFailure) << bad.toStdString();
     }
 }

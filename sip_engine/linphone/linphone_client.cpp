@@ -11,6 +11,7 @@
 
 #include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/linphone/sip_socket_watch.h"
 #include "sip_engine/linphone/tone_file.h"
 #include "sip_engine/linphone/tuning_wizard.h"
 #include "sip_engine/rtc/event_values.h"
@@ -60,6 +61,8 @@ bool isRejection(int code) { return code == 401 || code == 403 || code == 407; }
 
 /// Longest ring of an unanswered incoming call (see Initialize).
 constexpr int kIncomingCallBoundSeconds = 300;
+/// Shortest time between the starts of two attempts to register.
+constexpr auto kRegistrationRetrySpacing = std::chrono::seconds(60);
 
 class LinphoneClient final : public IRTCClient,
                              public IRTCClientProvisioning,
@@ -210,6 +213,8 @@ public:
         auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
         if (!p) throw RTCError("not a profile of this client");
         p->rejected = false;
+        p->retryPending = false;
+        ++p->retryGeneration;
         if (!p->account) {
             p->account = createAccount(core, p->provisioned);
             core.addAccount(p->account);
@@ -229,6 +234,8 @@ public:
         if (!p->account) return;
         const bool wasRegistered = p->state == RegistrationState::Registered;
         p->rejected = false;
+        p->retryPending = false;
+        ++p->retryGeneration;
         auto params = p->account->getParams()->clone();
         params->enableRegister(false);
         p->account->setParams(params);
@@ -248,8 +255,13 @@ public:
         RegistrationState mapped = profile->state;
         switch (state) {
             case R::None:
-            case R::Cleared: mapped = RegistrationState::NotRegistered; break;
+            case R::Cleared:
+                // Pausing between attempts clears the account; it is still failing.
+                if (profile->retryPending) return;
+                mapped = RegistrationState::NotRegistered;
+                break;
             case R::Progress:
+                profile->attemptStarted = std::chrono::steady_clock::now();
                 if (profile->state != RegistrationState::Registered) mapped = RegistrationState::Registering;
                 break;
             case R::Ok: mapped = RegistrationState::Registered; break;
@@ -258,12 +270,11 @@ public:
                     // A rejected password is not tried again by itself: retries
                     // with the same wrong password get accounts locked.
                     profile->rejected = true;
-                    auto params = account->getParams()->clone();
-                    params->enableRegister(false);
-                    account->setParams(params);
+                    setRegistering(*account, false);
                     mapped = RegistrationState::Rejected;
                 } else {
                     mapped = RegistrationState::Error;
+                    retryLater(profile);
                 }
                 break;
             default: break;
@@ -343,6 +354,32 @@ private:
         return account;
     }
 
+    static void setRegistering(linphone::Account& account, bool on) {
+        auto params = account.getParams()->clone();
+        params->enableRegister(on);
+        account.setParams(params);
+    }
+
+    // A registration that failed (no answer, a server error) is tried again,
+    // but no sooner than a minute after the previous attempt began: the
+    // stack by itself would try again two seconds after a timeout. Meanwhile
+    // the account is paused, and taken up again when the minute is over.
+    void retryLater(const std::shared_ptr<LinphoneProfile>& profile) {
+        const auto due = profile->attemptStarted + kRegistrationRetrySpacing;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+        if (wait.count() <= 0 || !profile->account) return;
+        profile->retryPending = true;
+        setRegistering(*profile->account, false);
+        const auto generation = ++profile->retryGeneration;
+        QTimer::singleShot(wait, timer_.get(), [weak = std::weak_ptr(profile), generation, this] {
+            auto p = weak.lock();
+            if (!p || p->retryGeneration != generation || !p->retryPending || shuttingDown_ || !p->account) return;
+            p->retryPending = false;
+            context_->markBusy();
+            setRegistering(*p->account, true);  // registers again at once
+        });
+    }
+
     std::shared_ptr<LinphoneProfile> profileOf(const std::shared_ptr<linphone::Account>& account) {
         for (const auto& weak : context_->profiles)
             if (auto p = weak.lock(); p && p->account == account) return p;
@@ -363,14 +400,18 @@ private:
                        [event](IRTCEventSink& sink, EventType type) { sink.Event(type, *event); });
     }
 
-    // The stack turns every iterateMs while idle, and ten times as often for
-    // two seconds after any activity, so signalling round trips stay short
-    // without costing an idle phone its CPU.
+    // The stack turns at once when a SIP message arrives (sipSocket_), every
+    // iterateMs for its timers, and every 2 ms for two seconds after we
+    // asked it to send something (it sends some requests on a later turn),
+    // so signalling round trips stay short without costing an idle phone its
+    // CPU.
     void tick() {
         if (iterating_ || !context_->core) return;
         iterating_ = true;
         context_->core->iterate();
         iterating_ = false;
+        if (!context_->core) return;
+        if (auto transports = context_->core->getTransportsUsed()) sipSocket_.follow(transports->getUdpPort());
         const auto now = std::chrono::steady_clock::now();
         if (context_->core && now < context_->busyUntil) {
             if (timer_->interval() != fastMs()) timer_->setInterval(fastMs());
@@ -388,7 +429,8 @@ private:
         context_->drain();
     }
 
-    int fastMs() const { return std::max(1, options_.iterateMs / 10); }
+    // While signalling is under way: the stack defers some sending to its next turn.
+    int fastMs() const { return std::min(2, options_.iterateMs); }
 
     bool cleanupDone() const {
         if (std::chrono::steady_clock::now() > cleanupDeadline_) return true;
@@ -407,6 +449,7 @@ private:
     // they let go of them here, and only then is the core stopped.
     void stopCore() {
         timer_.reset();
+        sipSocket_.follow(0);
         context_->discard();
         for (auto& [call, weak] : context_->sessions)
             if (auto session = weak.lock()) session->detach();
@@ -424,6 +467,7 @@ private:
     std::shared_ptr<Context> context_;
     std::shared_ptr<Listener> listener_;
     std::unique_ptr<QTimer> timer_;
+    SipSocketWatch sipSocket_{[this] { tick(); }};
     std::vector<std::shared_ptr<LinphoneSession>> sessionsKeptAlive_;  // calls the stack started
     bool iterating_ = false;
     bool shuttingDown_ = false;

@@ -68,6 +68,9 @@ public:
     std::shared_ptr<linphone::Account> account;
     rtc::RegistrationState state = rtc::RegistrationState::NotRegistered;
     bool rejected = false;  // stays rejected (no retries) until enabled again
+    std::chrono::steady_clock::time_point attemptStarted{};  // of the latest attempt to register
+    bool retryPending = false;      // paused after a failure until the next attempt is due
+    unsigned retryGeneration = 0;   // a scheduled retry counts only for its own generation
 };
 
 class LinphoneSession final : public rtc::IRTCSession,

@@ -22,6 +22,7 @@
 
 #include "control/cls_rtc_engine.h"
 #include "control/tests/control_harness.h"
+#include "control/wave_sounds.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/rig_fixture.h"
