@@ -144,7 +144,9 @@ bool CorvoProtocol::ProcessStringData(const QString& value) {
         } else if (same(code, CRR_)) {
             events_.UserRing();
         } else if (same(code, CVP_command_bits_SIPCode)) {
-            events_.LoginCode(field(f, 1));
+            // A login code message without its field is an answer the client
+            // cannot use: the sign-in failed, as with an empty code.
+            events_.LoginCode(f.size() > 1 ? f[1].toString() : QString());
         }
         return false;
     });

@@ -53,6 +53,7 @@ Pelex_MSN::Pelex_MSN(ControlServices services, QWidget* parent)
     services_.socket->setEvents(socketRelay_.get());
     buildChildren();
     connectDialPad();
+    setUpKeyboard();
 
     setExtent();                                   // step 2
     loadSavedSettings();                           // step 3

@@ -134,10 +134,18 @@ TEST_F(DispatchTest, MissingFieldsAndBadNumbersAreFailuresThatChangeNothingAfter
     EXPECT_THROW(handle(u"ACC%2040000"_s), ProtocolFailure);
     EXPECT_EQ(cvp.AccessRight(), 5);
     for (const QString& m : {u"SVR%20h"_s, u"SVR%20h%20x"_s, u"BUZ"_s, u"IPH"_s, u"STA"_s, u"CPR%20a"_s,
-                             u"SIPCODE"_s, u"CNS%20a"_s, u"NSV%20a"_s, u"MSG"_s, u"LRS%20x"_s}) {
+                             u"CNS%20a"_s, u"NSV%20a"_s, u"MSG"_s, u"LRS%20x"_s}) {
         EXPECT_THROW(handle(m), ProtocolFailure) << m.toStdString();
     }
     EXPECT_TRUE(events.raised.empty());
+}
+
+TEST_F(DispatchTest, LoginCodeWithoutItsFieldIsAnEmptyCodeNotAFailure) {
+    // The server answered, with nothing the client can use: the control
+    // hears an empty code (a failed login) at once instead of waiting.
+    EXPECT_NO_THROW(handle(u"SIPCODE"_s));
+    EXPECT_NO_THROW(handle(u"SIPCODE%20"_s));
+    EXPECT_EQ(events.raised, ev({"LoginCode()", "LoginCode()"}));
 }
 
 TEST_F(DispatchTest, NumbersAllowBlanksAndASignWithinSixteenBits) {

@@ -57,7 +57,9 @@ protected:
             return engine;
         };
         s.endpoints = {u"account.test", u"5061", u"http://www.site.test"};
+        s.signInTimeout = signInTimeout;
         if (settingsStore) s.store = settingsStore;
+        if (messageBox) s.messageBox = messageBox;
         control = std::make_unique<Pelex_MSN>(std::move(s));
     }
 
@@ -114,6 +116,8 @@ protected:
     std::vector<ScriptedEngine*> engines;
     CallEngineFactory engineFactory;             ///< when set, used instead of scripted engines
     std::shared_ptr<SettingsStore> settingsStore;  ///< when set, used instead of `store`
+    std::shared_ptr<platform::MessageBox> messageBox;  ///< when set, used instead of `boxes`
+    std::chrono::milliseconds signInTimeout{20000};
     std::unique_ptr<Pelex_MSN> control;
 };
 
