@@ -59,15 +59,16 @@ std::int16_t toInt16(QStringView text) {
         negative = digits.front() == u'-';
         digits = digits.mid(1);
     }
-    if (digits.isEmpty() || digits.size() > 6) {
-        throw ProtocolFailure("not a 16-bit number: " + text.toString().toStdString());
-    }
+    if (digits.isEmpty()) throw ProtocolFailure("not a 16-bit number: " + text.toString().toStdString());
+    // Leading zeros add nothing to the value ("0000007" is 7); the value
+    // stops growing once it is past the range, so no digit count can
+    // overflow it.
     long value = 0;
     for (QChar c : digits) {
         if (c < u'0' || c > u'9') {
             throw ProtocolFailure("not a 16-bit number: " + text.toString().toStdString());
         }
-        value = value * 10 + (c.unicode() - u'0');
+        if (value <= 32768) value = value * 10 + (c.unicode() - u'0');
     }
     if (negative) value = -value;
     if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max()) {
@@ -143,7 +144,9 @@ bool CorvoProtocol::ProcessStringData(const QString& value) {
         } else if (same(code, CRR_)) {
             events_.UserRing();
         } else if (same(code, CVP_command_bits_SIPCode)) {
-            events_.LoginCode(field(f, 1));
+            // A login code message without its field is an answer the client
+            // cannot use: the sign-in failed, as with an empty code.
+            events_.LoginCode(f.size() > 1 ? f[1].toString() : QString());
         }
         return false;
     });

@@ -17,7 +17,10 @@ using platform::skipStep;
 
 void Pelex_MSN::RTC1_Status(const std::u16string& strStatus) {
     lblDisplay_->setText(QString::fromStdU16String(strStatus));
-    if (strStatus == kIdleText) setExtent();
+    if (strStatus == kIdleText) {
+        setExtent();
+        dialPendingNumber();
+    }
 }
 
 // The number is shown after every registration outcome.
@@ -61,6 +64,8 @@ void Pelex_MSN::RTC1_SignOut() {
     picLoginForm_->show();
     picLoginForm_->raise();
     lblNumber_->clear();
+    updateKeyboardReach();
+    focusSignInBoxes();
 }
 
 void Pelex_MSN::tmrRingRing_Timer() {

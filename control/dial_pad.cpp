@@ -62,7 +62,7 @@ void Pelex_MSN::ImgNumber_Click(int index) {
     skipStep([&] { if (rtc_.engine) rtc_.engine->Key(static_cast<std::int16_t>(index)); });
     skipStep([&] {
         lblcall_->setSelection(0, int(lblcall_->text().size()));
-        lblcall_->setFocus();
+        if (picLoginForm_->isHidden()) lblcall_->setFocus();  // never into the box under the sign-in panel
     });
 }
 

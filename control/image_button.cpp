@@ -1,7 +1,10 @@
 #include "control/image_button.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "control/skin.h"
 
 namespace pelex::control {
 
@@ -10,7 +13,7 @@ ImageButton::ImageButton(const QString& objectName, const QString& accessibleNam
     setObjectName(objectName);
     setAccessibleName(accessibleName);
     setText(accessibleName);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -20,11 +23,23 @@ void ImageButton::setPicture(const QPixmap& picture) {
 }
 
 void ImageButton::paintEvent(QPaintEvent*) {
-    if (picture_.isNull()) return;
     QPainter p(this);
-    p.drawPixmap(rect(), picture_);
+    if (!picture_.isNull()) p.drawPixmap(rect(), picture_);
+    if (hasFocus()) skin::drawFocusRing(p, rect());
 }
 
 void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
+void ImageButton::keyPressEvent(QKeyEvent* event) {
+    // Space is the button's own key; Enter and Return press it as well, as
+    // a user of a telephone expects.
+    if (!event->isAutoRepeat() && event->modifiers() == Qt::NoModifier &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
 
 }  // namespace pelex::control

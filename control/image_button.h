@@ -3,6 +3,10 @@
 // picture (none while it is not pressed, so the skin below shows through).
 // As a QAbstractButton it is a real push button to assistive technology and
 // answers the "press" action; a double click does nothing.
+//
+// The keyboard reaches it with Tab (a click does not take the focus, so a
+// click on a button leaves the focus where the user was typing); Space,
+// Enter and Return press it. While it has the focus a ring is drawn round it.
 
 #include <QAbstractButton>
 #include <QPixmap>
@@ -21,6 +25,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPixmap picture_;

@@ -1,5 +1,7 @@
 #include "control/pelex_control_factory.h"
 
+#include <QTimer>
+
 #include "account_protocol/detached_process_starter.h"
 #include "account_protocol/qt_tcp_socket.h"
 #include "control/audio_choice_settings.h"
@@ -15,14 +17,13 @@ namespace pelex::control {
 namespace {
 
 // The user's store; when it cannot be opened the phone still works, with
-// settings kept only until it is closed, and the user is told so.
-std::shared_ptr<SettingsStore> openSettings(const std::shared_ptr<platform::MessageBox>& box) {
+// settings kept only until it is closed. `problem` then says why.
+std::shared_ptr<SettingsStore> openSettings(const std::shared_ptr<platform::MessageBox>& box, std::u16string& problem) {
     try {
         return std::make_shared<RegistrySettingsStore>(settings::openUserStore(), box);
     } catch (const std::exception& e) {
-        box->show(u"The settings store cannot be opened (" + QString::fromLocal8Bit(e.what()).toStdU16String() +
-                      u"). Your number and options will not be kept after this session.",
-                  u"PelexMSN", platform::MessageIcon::Exclamation);
+        problem = u"The settings store cannot be opened (" + QString::fromLocal8Bit(e.what()).toStdU16String() +
+                  u"). Your number and options will not be kept after this session.";
         return std::make_shared<RegistrySettingsStore>(settings::Store::openInMemory(), box);
     }
 }
@@ -32,8 +33,9 @@ std::shared_ptr<SettingsStore> openSettings(const std::shared_ptr<platform::Mess
 std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& controlFolder) {
     ControlServices s;
     auto box = std::make_shared<QtMessageBox>();
+    std::u16string storeProblem;
     s.messageBox = box;
-    s.store = openSettings(box);
+    s.store = openSettings(box, storeProblem);
     // The engine keeps the user's microphone and speaker beside the options;
     // the control's own sounds follow the chosen speaker.
     auto choices = std::make_shared<SettingsAudioChoices>(s.store);
@@ -51,7 +53,15 @@ std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& co
         {sip_engine::linphone_rtc::linphoneClientFactory(choices, note), sip_engine::linphone_rtc::qtOneShotTimerFactory()});
     s.endpoints = serviceEndpointsFromEnvironment();
     s.controlFolder = controlFolder;
-    return std::make_unique<Pelex_MSN>(std::move(s), parent);
+    auto control = std::make_unique<Pelex_MSN>(std::move(s), parent);
+    box->setOwner(control.get());
+    if (!storeProblem.empty()) {
+        // Told once the phone is on the screen, over its window.
+        QTimer::singleShot(0, control.get(), [box, storeProblem] {
+            box->show(storeProblem, u"PelexMSN", platform::MessageIcon::Exclamation);
+        });
+    }
+    return control;
 }
 
 }  // namespace pelex::control

@@ -54,6 +54,7 @@ Pelex_MSN::Pelex_MSN(ControlServices services, QWidget* parent)
     buildChildren();
     connectDialPad();
     buildAudioMenu();
+    setUpKeyboard();
 
     setExtent();                                   // step 2
     loadSavedSettings();                           // step 3

@@ -11,6 +11,8 @@
 //   dial_pad.cpp       keypad, number box keys, call and hang-up, links
 //   call_status.cpp    engine events, display texts, timers and sounds
 //   audio_menu.cpp     the audio settings entry and the note on missing devices
+//   keyboard.cpp       tab chain, Enter in the sign-in boxes, shortcuts, focus
+//   call_links.cpp     numbers handed over from call links, dialled when the line is idle
 //
 // Every child carries the object name of its role (`imgLogin`, `txtusrname`,
 // `ImgNumber_0` ... `ImgNumber_11`, `picBtn_12`) and, where a user can operate
@@ -22,6 +24,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,15 @@ public:
     void imgOption_Click();
     void newRTC1();
     void UserControl_Terminate();
+
+    /// Puts `number` (digits, "+", "*", "#" only) into the number box and
+    /// dials it once the line is idle: at once when it is, after the sign-in
+    /// and registration when the user is not signed in yet. While a call is
+    /// under way the number is refused with the call button's message.
+    /// Returns false (and does nothing) for text that is not dialable.
+    bool dialNumber(const QString& number);
+    /// The number waiting for the line to become idle, or empty.
+    const QString& pendingNumber() const { return pendingDial_; }
 
     // Timer ticks (the timers call them; tests may call them directly).
     void tmrRingRing_Timer();
@@ -98,6 +110,7 @@ private:
     int px(int twips) const;
     void retireEngine();
     void message(const std::u16string& text, const std::u16string& title);
+    void showEvent(QShowEvent* event) override;
 
     // Sign-in flow (sign_in.cpp).
     void TCP1_Connect();
@@ -108,11 +121,28 @@ private:
     void cvp_InvalidLogin();
     void restoreSignIn();
     void failSignIn(const QString& text);
+    QString accountServerText() const;
+
+    // Keyboard (keyboard.cpp).
+    void setUpKeyboard();
+    void updateKeyboardReach();
+    void focusSignInBoxes();
+    void focusNumberBox();
+
+    // Numbers from call links (call_links.cpp).
+    void dialPendingNumber();
 
     // Saved profile and options (saved_settings.cpp).
     void loadSavedSettings();
     void SaveLoginSettings();
-    void SaveProfile();
+    /// What SaveProfile left out because the scramble would give it back
+    /// changed (stored empty instead).
+    struct UnsavedProfile {
+        bool number = false;
+        bool password = false;
+    };
+    UnsavedProfile SaveProfile();
+    void tellUnsavedProfile(const UnsavedProfile& unsaved);
     void LoadProfile();
     void SaveOptions();
     void LoadOptions();
@@ -165,8 +195,14 @@ private:
     bool callTimeStarted_ = false;
     std::u16string strALogin_;
     std::u16string strSProfile_;
+    std::optional<std::size_t> unsavedProfileTold_;  // the sign-in last told it was not saved in full
     int alertPlaying_ = 0;  // the alert sound last started (129 or 130), 0 when none
-    bool signingIn_ = false;
+    // Where a sign-in stands: waiting for the account server (the bounded
+    // wait runs), or handling its answer (which may hold a modal box open
+    // for as long as the user reads it; no wait runs then).
+    enum class SignIn { Off, Waiting, Answering };
+    SignIn signIn_ = SignIn::Off;
+    QString pendingDial_;
     bool destroying_ = false;
     QPixmap skin_;
 

@@ -20,7 +20,8 @@ void QtMessageBox::show(const std::u16string& text, const std::u16string& title,
                         : icon == MessageIcon::Critical    ? QMessageBox::Critical
                                                            : QMessageBox::NoIcon;
     QMessageBox box(qtIcon, title.empty() ? QStringLiteral("PelexMSN") : QString::fromStdU16String(title),
-                    QString::fromStdU16String(text), QMessageBox::Ok);
+                    QString::fromStdU16String(text), QMessageBox::Ok, owner_ ? owner_->window() : nullptr);
+    box.setObjectName(QStringLiteral("PelexMessageBox"));
     box.exec();
 }
 

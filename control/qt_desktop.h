@@ -3,6 +3,8 @@
 // and clock.
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -18,9 +20,15 @@ class QBuffer;
 namespace pelex::control {
 
 /// A modal QMessageBox with an OK button; an empty title reads "PelexMSN".
+/// Once given an owner, every box belongs to the owner's window and opens
+/// centred over it.
 class QtMessageBox : public platform::MessageBox {
 public:
+    void setOwner(QWidget* owner) { owner_ = owner; }
     void show(const std::u16string& text, const std::u16string& title, platform::MessageIcon icon) override;
+
+private:
+    QPointer<QWidget> owner_;
 };
 
 /// Plays PCM waves through the desktop's sound server (Qt Multimedia): on

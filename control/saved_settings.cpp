@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include <functional>
 #include <optional>
 
 #include "platform/failure_policy.h"
@@ -42,11 +43,18 @@ std::u16string checkValueText(const QCheckBox& box) {
     return box.checkState() == Qt::Checked ? u"1" : box.checkState() == Qt::PartiallyChecked ? u"2" : u"0";
 }
 
-std::u16string scrambledForm(const QString& text) {
-    return kProfileStart +
-           codepage::fromAnsi(crypto::ScrambleText(codepage::toAnsi(trimSpaces(text.toStdU16String())))) +
-           kProfileEnd;
+// The stored form of a box's text: trimmed, scrambled, framed. Nothing when
+// the scramble would not give the text back as it is (see SurvivesScramble).
+std::optional<std::u16string> scrambledForm(const QString& text) {
+    const std::u16string trimmed = trimSpaces(text.toStdU16String());
+    if (!codepage::isRepresentable(trimmed)) return std::nullopt;
+    const std::string ansi = codepage::toAnsi(trimmed);
+    if (!crypto::SurvivesScramble(ansi)) return std::nullopt;
+    return kProfileStart + codepage::fromAnsi(crypto::ScrambleText(ansi)) + kProfileEnd;
 }
+
+// The framed form of the empty text: loads as an empty box.
+std::u16string emptyForm() { return std::u16string(kProfileStart) + kProfileEnd; }
 
 // The text stored in `value`: drop the first three characters, keep what
 // stands before the end mark, unscramble it. Malformed values give "".
@@ -69,16 +77,43 @@ void Pelex_MSN::loadSavedSettings() {
 
 void Pelex_MSN::SaveLoginSettings() {
     chkSaveProfile_->setEnabled(true);
-    SaveProfile();
+    const UnsavedProfile unsaved = SaveProfile();
     SaveOptions();
+    tellUnsavedProfile(unsaved);
 }
 
-void Pelex_MSN::SaveProfile() {
-    const std::u16string name = scrambledForm(txtusrname_->text());
-    const std::u16string password = scrambledForm(txtPassword_->text());
+// A text the scramble cannot carry is stored empty: the next start then
+// shows an empty box rather than a changed text (or the one saved before),
+// and a sign-in from it fails in a way the user can see and mend.
+Pelex_MSN::UnsavedProfile Pelex_MSN::SaveProfile() {
+    const auto name = scrambledForm(txtusrname_->text());
+    const auto password = scrambledForm(txtPassword_->text());
     services_.store->CreateRegKey(kProfileKey);
-    services_.store->SetRegValue(kProfileKey, u"UName", name);
-    services_.store->SetRegValue(kProfileKey, u"Pwd", password);
+    services_.store->SetRegValue(kProfileKey, u"UName", name.value_or(emptyForm()));
+    services_.store->SetRegValue(kProfileKey, u"Pwd", password.value_or(emptyForm()));
+    return {!name, !password};
+}
+
+// Says what was left out, once for each sign-in that left it out: signing in
+// again with the same number and password in this session says nothing new.
+void Pelex_MSN::tellUnsavedProfile(const UnsavedProfile& unsaved) {
+    if (!unsaved.number && !unsaved.password) {
+        unsavedProfileTold_.reset();
+        return;
+    }
+    const std::size_t which = std::hash<std::u16string>{}(txtusrname_->text().toStdU16String() + u'\n' +
+                                                           txtPassword_->text().toStdU16String());
+    if (unsavedProfileTold_ == which) return;
+    unsavedProfileTold_ = which;
+    const bool both = unsaved.number && unsaved.password;
+    const std::u16string what = both ? u"Your VOIP number and password were"
+                                : unsaved.number ? u"Your VOIP number was"
+                                                 : u"Your password was";
+    message(what + u" not saved with the profile: " + (both ? u"they have" : u"it has") +
+                u" a character the saved profile cannot keep (\u00FF at the 1st, 3rd, 5th... place, or a zero "
+                u"character at the 2nd, 4th... place). Please type " +
+                (both ? u"them" : u"it") + u" at the next sign-in.",
+            u"VozeDezor");
 }
 
 void Pelex_MSN::LoadProfile() {

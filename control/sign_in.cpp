@@ -28,11 +28,14 @@ constexpr char16_t kTitle[] = u"VozeDezor";
 void Pelex_MSN::imgLogin_Click() {
     skipStep([&] { retireEngine(); });
     skipStep([&] { services_.socket->Close(); });
+    // The button is about to hide: a keyboard user keeps the focus in the
+    // sign-in boxes instead of losing it to the next tab stop.
+    if (imgLogin_->hasFocus()) txtPassword_->setFocus(Qt::OtherFocusReason);
     lblSignIn_->show();
     imgLogin_->hide();
     // The wait for the server is bounded; set up before connecting, since a
     // socket may report its outcome at once.
-    signingIn_ = true;
+    signIn_ = SignIn::Waiting;
     tmrSignIn_->start();
     skipStep([&] {
         const auto& e = services_.endpoints;
@@ -53,28 +56,53 @@ void Pelex_MSN::TCP1_Connect() {
 }
 
 void Pelex_MSN::TCP1_DataArrival() {
-    if (receiveLoop_.onDataArrival(*services_.socket, cvp_) == account_protocol::ArrivalOutcome::Overflow)
+    // The server has answered. Handling its answer may show a modal box
+    // (a refused sign-in) for as long as the user reads it; the wait for an
+    // answer is over meanwhile, so no second box says the server is silent.
+    // An answer that settles nothing (a challenge, a part of a message)
+    // starts the wait afresh.
+    const bool wasWaiting = signIn_ == SignIn::Waiting;
+    if (wasWaiting) {
+        signIn_ = SignIn::Answering;
+        tmrSignIn_->stop();
+    }
+    const auto outcome = receiveLoop_.onDataArrival(*services_.socket, cvp_);
+    if (wasWaiting && signIn_ == SignIn::Answering) {
+        signIn_ = SignIn::Waiting;
+        tmrSignIn_->start();
+    }
+    if (outcome == account_protocol::ArrivalOutcome::Overflow)
         failSignIn(QStringLiteral("The account server sent a reply that is too long. Please try again."));
 }
 
 void Pelex_MSN::TCP1_Close() {
-    if (signingIn_)
+    if (signIn_ == SignIn::Waiting)
         failSignIn(QStringLiteral("The account server closed the connection before the sign-in ended. "
                                   "Please try again."));
 }
 
+// "host port N": the account server as the user can look it up.
+QString Pelex_MSN::accountServerText() const {
+    const auto& e = services_.endpoints;
+    return QStringLiteral("%1 port %2").arg(QString::fromStdU16String(e.accountHost),
+                                           QString::fromStdU16String(e.accountPort));
+}
+
 void Pelex_MSN::TCP1_Error(const QString& description) {
-    if (signingIn_)
-        failSignIn(QStringLiteral("Could not sign in: the account server cannot be reached (%1).").arg(description));
+    if (signIn_ == SignIn::Waiting)
+        failSignIn(QStringLiteral("Could not sign in: the account server %1 cannot be reached (%2).\n\n"
+                                  "To use another account server, start the phone with the environment "
+                                  "variable PELEX_ACCOUNT_SERVER set to its host:port.")
+                       .arg(accountServerText(), description));
 }
 
 void Pelex_MSN::tmrSignIn_Timer() {
-    if (signingIn_) failSignIn(QStringLiteral("The account server did not answer. Please try again."));
+    if (signIn_ == SignIn::Waiting) failSignIn(QStringLiteral("The account server did not answer. Please try again."));
 }
 
 // The sign-in has ended one way or another: the button is back.
 void Pelex_MSN::restoreSignIn() {
-    signingIn_ = false;
+    signIn_ = SignIn::Off;
     tmrSignIn_->stop();
     imgLogin_->show();
     lblSignIn_->hide();
@@ -96,7 +124,7 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
         message(u"Login Fail.", kTitle);
         return;
     }
-    signingIn_ = false;
+    signIn_ = SignIn::Off;
     tmrSignIn_->stop();
     try {
         sip_.userName = trimSpaces(txtusrname_->text().toStdU16String());
@@ -115,6 +143,9 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
     lblBlock_->hide();
     restoreSignIn();
     skipStep([&] { services_.socket->Close(); });
+    // Typing digits and Enter now dials.
+    updateKeyboardReach();
+    focusNumberBox();
 }
 
 // The server refused the sign-in (wrong credentials or an expired account);
@@ -140,6 +171,7 @@ void Pelex_MSN::newRTC1() {
 
 // Sign-out button: the first failure (no engine, a released client) ends it.
 void Pelex_MSN::imgOption_Click() {
+    pendingDial_.clear();  // a number handed over for this session is not dialled after the next sign-in
     endQuietly([&] {
         if (!rtc_.engine) return;
         rtc_.engine->Terminate();

@@ -196,4 +196,18 @@ QPixmap callPressed(QSize size) {
     return pix;
 }
 
+void drawFocusRing(QPainter& p, const QRect& area) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
+    const QRectF r = QRectF(area).adjusted(1.5, 1.5, -1.5, -1.5);
+    const double radius = std::min(r.width(), r.height()) * 0.3;
+    // A dark outline under an amber ring keeps it visible on any background.
+    p.setPen(QPen(QColor(20, 24, 30), 3));
+    p.drawRoundedRect(r, radius, radius);
+    p.setPen(QPen(QColor(255, 190, 30), 2));
+    p.drawRoundedRect(r, radius, radius);
+    p.restore();
+}
+
 }  // namespace pelex::control::skin

@@ -5,7 +5,10 @@
 // twip; every picture is drawn at the size it is shown.
 
 #include <QPixmap>
+#include <QRect>
 #include <QSize>
+
+class QPainter;
 
 namespace pelex::control::skin {
 
@@ -24,5 +27,8 @@ QPixmap keyPressed(int index, QSize size);
 QPixmap linkCaption(QSize size, const QString& text);
 /// The call button held down.
 QPixmap callPressed(QSize size);
+/// The keyboard focus mark of a button: a bright ring just inside `area`,
+/// seen on the dark phone and on the light panels alike.
+void drawFocusRing(QPainter& p, const QRect& area);
 
 }  // namespace pelex::control::skin

@@ -1,8 +1,15 @@
 #pragma once
 // The control's automation interface on the D-Bus session bus, so scripts can
 // drive the phone: service org.pelex.PelexMSN, object /PelexMSN.
+//
+// Every call returns at once: the action itself runs from the event loop
+// right after, in the order the calls came, and waits while a modal box of
+// the phone is open (see ActionQueue). So a call whose action opens a box
+// does not hang the caller until someone closes it.
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusMessage>
 
 namespace pelex::host {
 
@@ -10,14 +17,18 @@ class HostWindow;
 
 inline constexpr const char* kDBusService = "org.pelex.PelexMSN";
 inline constexpr const char* kDBusObject = "/PelexMSN";
+inline constexpr const char* kDBusInterface = "org.pelex.PelexMSN._Pelex_MSN";
+/// The error a Dial call gets for text that is no dialable number.
+inline constexpr const char* kDBusNotDialable = "org.pelex.PelexMSN.Error.NotDialable";
 
-/// Each method runs the same-named method of the hosted control; with no
-/// control (destroyed or never made) it does nothing.
+/// Each of the first six methods runs the same-named method of the hosted
+/// control; with no control (destroyed or never made) it does nothing.
 class AutomationAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.pelex.PelexMSN._Pelex_MSN")
 public:
-    explicit AutomationAdaptor(HostWindow* window);
+    /// Offers `window`'s control on `bus` (where error replies go).
+    AutomationAdaptor(HostWindow* window, const QDBusConnection& bus);
 
 public slots:
     void imgCall_Click();
@@ -30,14 +41,29 @@ public slots:
     void HideControl();
     /// Shows the control again.
     void ShowControl();
+    /// Dials a number, or the number of a tel:, sip: or callto: link: it
+    /// goes into the number box and is dialled once the line is idle (after
+    /// the user has signed in, if need be). Returns the number that will be
+    /// dialled. Text that is no dialable number gets the error
+    /// org.pelex.PelexMSN.Error.NotDialable, and the phone shows why.
+    /// (`call` is the D-Bus message itself, filled in by Qt; not an argument
+    /// on the bus.)
+    QString Dial(const QString& numberOrLink, const QDBusMessage& call);
+    /// Brings the phone's window to the front.
+    void Present();
 
 private:
     HostWindow* window_;
+    QDBusConnection bus_;
 };
 
-/// Registers the window's automation object and the service name on the
-/// session bus. Returns false (with `error` set) when there is no session bus
-/// or the name is taken.
-bool publishAutomation(HostWindow* window, QString& error);
+/// Takes the service name on the session bus. Returns false when another
+/// process owns it already (`taken` is then true) or when there is no bus
+/// (`error` says why).
+bool claimAutomationName(QDBusConnection& bus, bool& taken, QString& error);
+
+/// Registers the window's automation object on `bus` (the name is claimed
+/// separately). Returns false with `error` set on failure.
+bool publishAutomation(HostWindow* window, QDBusConnection& bus, QString& error);
 
 }  // namespace pelex::host

@@ -57,6 +57,8 @@ public:
     void UserControl_Terminate() { control_->vtbl->UserControl_Terminate(control_); }
     void hide() { control_->vtbl->hide(control_); }
     void show() { control_->vtbl->show(control_); }
+    /// Hands the control a number to dial; false when it is not dialable.
+    bool dial(const std::string& number) { return control_->vtbl->dial(control_, number.c_str()) == PELEX_S_OK; }
 
 private:
     HostedControl(PelexClassFactory* factory, PelexControl* control) : factory_(factory), control_(control) {}

@@ -30,8 +30,10 @@ std::optional<fs::path> downloadedControlsFolder(library::RegistrationStore& sto
 }
 
 std::optional<ControlLocation> locateControl(library::RegistrationStore& store, const fs::path& host_folder,
-                                             std::string& error) {
-    const fs::path description = host_folder / kActivityFile;
+                                             std::string& error, const fs::path& packaged_folder) {
+    fs::path description = host_folder / kActivityFile;
+    if (!isFile(description) && !packaged_folder.empty() && isFile(packaged_folder / kActivityFile))
+        description = packaged_folder / kActivityFile;
     std::ifstream in(description, std::ios::binary);
     if (!in) {
         error = notInstalled(description.string() + " does not exist.");
@@ -53,15 +55,14 @@ std::optional<ControlLocation> locateControl(library::RegistrationStore& store, 
     if (const auto registered = store.read(library::inprocServerKey(activity->class_id), "");
         registered && isFile(*registered))
         return ControlLocation{*registered, activity->class_id};
-    if (const auto folder = downloadedControlsFolder(store)) {
-        const fs::path downloaded = *folder / activity->file;
-        if (isFile(downloaded)) return ControlLocation{downloaded, activity->class_id};
-        error = notInstalled("the control " + activity->class_id + " is not registered and " + downloaded.string() +
-                             " does not exist.");
-        return std::nullopt;
-    }
-    error = notInstalled("the control " + activity->class_id +
-                         " is not registered and the store names no Windows folder (PathName).");
+    const auto folder = downloadedControlsFolder(store);
+    if (folder && isFile(*folder / activity->file)) return ControlLocation{*folder / activity->file, activity->class_id};
+    if (!packaged_folder.empty() && isFile(packaged_folder / activity->file))
+        return ControlLocation{packaged_folder / activity->file, activity->class_id};
+    std::string looked = folder ? (*folder / activity->file).string() + " does not exist"
+                                : "the store names no Windows folder (PathName)";
+    if (!packaged_folder.empty()) looked += ", nor does " + (packaged_folder / activity->file).string();
+    error = notInstalled("the control " + activity->class_id + " is not registered and " + looked + ".");
     return std::nullopt;
 }
 

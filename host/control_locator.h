@@ -3,6 +3,12 @@
 // description in the host's own folder names the control's class id and file;
 // the library is the one registered for that class id, or else the copy in the
 // downloaded-controls folder under the Windows folder ("PathName").
+//
+// An installed package adds one more place, its own folder beside the host
+// (for example /usr/lib/pelex-softphone for /usr/bin/pelexmsn-host): the
+// activity description is read from there when the host's folder has none,
+// and the control there is the last choice, after the registration and the
+// installer's copy.
 
 #include <filesystem>
 #include <optional>
@@ -26,7 +32,8 @@ struct ControlLocation {
 /// Where the control is, or nothing with a sentence for the user in `error`
 /// that says why the activity cannot be started.
 std::optional<ControlLocation> locateControl(library::RegistrationStore& store,
-                                             const std::filesystem::path& host_folder, std::string& error);
+                                             const std::filesystem::path& host_folder, std::string& error,
+                                             const std::filesystem::path& packaged_folder = {});
 
 /// The downloaded-controls folder: "<PathName>/Downloaded Program Files", or
 /// nothing when the store has no PathName.

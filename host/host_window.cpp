@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -85,6 +86,32 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, &HostWindow::controlPainted);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+CallLink HostWindow::dialLink(const QString& link) {
+    CallLink parsed = parseCallLink(link);
+    if (parsed.ok() && !control_) parsed = {{}, QStringLiteral("The phone cannot dial %1: %2").arg(parsed.number, problem())};
+    if (!parsed.ok()) {
+        post([this, why = parsed.error] {
+            present();
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("PelexMSN"), why, QMessageBox::Ok, this);
+            box.setObjectName(QStringLiteral("PelexLinkRefused"));
+            box.exec();
+        });
+        return parsed;
+    }
+    post([this, number = parsed.number] {
+        present();
+        if (control_) control_->dial(number.toStdString());
+    });
+    return parsed;
+}
+
+void HostWindow::present() {
+    if (isMinimized()) showNormal();
+    else show();
+    raise();
+    activateWindow();
 }
 
 void HostWindow::showProblem(const QString& text) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "host/action_queue.h"
+#include "host/call_link.h"
 #include "host/control_library.h"
 
 class QLabel;
@@ -27,6 +29,18 @@ public:
     QWidget* controlWidget() const;
     /// The text shown instead of the control (why there is none), or empty.
     QString problem() const;
+
+    /// Runs `action` later from the event loop, after the actions posted
+    /// before it and once no modal box is open (see ActionQueue).
+    void post(std::function<void()> action) { actions_.post(std::move(action)); }
+    /// Reads a call link (or a plain number) and hands its number to the
+    /// control, which dials it once the line is idle; the window comes to
+    /// the front. A link that cannot be dialled is refused in a message box
+    /// over the window. Both happen later, from the event loop; the result
+    /// says at once which it will be.
+    CallLink dialLink(const QString& link);
+    /// Shows the window in front of the others (restored if minimised).
+    void present();
 
 public slots:
     /// Creates the control if there is none. Returns false (and shows why) on failure.
@@ -50,6 +64,7 @@ private:
     std::unique_ptr<HostedControl> control_;
     QLabel* problem_ = nullptr;
     bool painted_ = false;
+    ActionQueue actions_;
 };
 
 }  // namespace pelex::host

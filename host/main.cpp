@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
@@ -16,6 +19,7 @@
 
 #include "control/library/store_access.h"
 #include "host/automation_adaptor.h"
+#include "host/call_link.h"
 #include "host/control_locator.h"
 #include "host/display_watcher.h"
 #include "host/host_window.h"
@@ -61,20 +65,90 @@ int registration(const QString& path, bool unregister) {
     return 0;
 }
 
+// What a user or a packager may set; shown by --help and kept in step with
+// README.md.
+const char* const kSettings = R"(Settings (environment variables):
+  PELEX_ACCOUNT_SERVER  The account server as host or host:port ([v6address]:port
+                        for IPv6). Default account.vozedezor.example:5061.
+  PELEX_WEB_SITE        The service's web site (home and sign-up pages), as a
+                        host name or an address. Default http://www.vozedezor.example.
+  PELEX_REGISTRY        The settings store file (the registry: saved number,
+                        password, options, the control's registration). Default
+                        $XDG_CONFIG_HOME/pelex/registry.sqlite.
+  XDG_CONFIG_HOME       Base of the settings store. Default ~/.config.
+  XDG_DATA_HOME         Base of the SIP engine's folder and of the folder that
+                        stands for the Windows folder ($XDG_DATA_HOME/pelex/windows,
+                        where the installer puts the control). Default ~/.local/share.
+  PELEX_SIP_DATA_DIR    The SIP engine's folder. Default $XDG_DATA_HOME/pelex/sip.
+  PELEX_SIP_LOCAL_PORT  Local SIP port (UDP and TCP). Default: a free port.
+  PELEX_SIP_RTP_PORTS   Local RTP port range as min-max. Default: free ports.
+  PELEX_SIP_AUDIO       "files": send a generated tone instead of the microphone.
+  PELEX_SIP_LOG         "1": write the SIP stack's log into the SIP engine's
+                        folder; any other text: the log file to write.
+
+Call links: pelexmsn-host tel:NUMBER (also sip:NUMBER@HOST, callto:NUMBER, or a
+plain number) dials the number once the line is idle, after the sign-in if need
+be. When the phone runs already, the number goes to it over D-Bus and this
+start ends at once.)";
+
+// Exit codes of a start that hands its link to the running phone.
+constexpr int kHandedOver = 0, kHandOverFailed = 1, kNotDialable = 2;
+
+bool isStarting(const QDBusMessage& reply) {
+    const QString name = reply.errorName();
+    return name == QStringLiteral("org.freedesktop.DBus.Error.UnknownObject") ||
+           name == QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod") ||
+           name == QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface");
+}
+
+// Another phone owns the service name: give it the link (or bring it to the
+// front). It may still be starting up, so it is asked again for a while.
+int handOver(QDBusConnection& bus, const QString& link) {
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kDBusService), QString::fromLatin1(kDBusObject),
+                                                       QString::fromLatin1(kDBusInterface),
+                                                       link.isEmpty() ? QStringLiteral("Present") : QStringLiteral("Dial"));
+    if (!link.isEmpty()) call << link;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            if (link.isEmpty()) say(QStringLiteral("the phone is running already; brought it to the front"));
+            else say(QStringLiteral("handed %1 to the running phone").arg(reply.arguments().value(0).toString()));
+            return kHandedOver;
+        }
+        if (reply.errorName() == QString::fromLatin1(kDBusNotDialable)) {
+            complain(reply.errorMessage());
+            return kNotDialable;
+        }
+        if (!isStarting(reply)) {
+            complain(QStringLiteral("the running phone did not answer: ") + reply.errorMessage());
+            return kHandOverFailed;
+        }
+        QThread::msleep(100);
+    }
+    complain(QStringLiteral("the running phone did not become ready"));
+    return kHandOverFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Registration needs no display: a plain application object does then.
+    // So does the help text.
     const bool windowless = std::any_of(argv + 1, argv + argc, [](const char* a) {
-        return std::strcmp(a, "--register") == 0 || std::strcmp(a, "--unregister") == 0;
+        for (const char* option : {"--register", "--unregister", "--help", "-h", "--help-all", "-?"})
+            if (std::strcmp(a, option) == 0) return true;
+        return false;
     });
     std::unique_ptr<QCoreApplication> application =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("pelexmsn-host"));
     QCommandLineParser cli;
-    cli.setApplicationDescription(QStringLiteral("Hosts the Pelex soft phone control like a messenger activity."));
+    cli.setApplicationDescription(QStringLiteral("Hosts the Pelex soft phone control like a messenger activity.\n\n") +
+                                  QString::fromUtf8(kSettings));
     cli.addHelpOption();
+    cli.addPositionalArgument(QStringLiteral("link"), QStringLiteral("A tel:, sip: or callto: link (or a number) to dial."),
+                              QStringLiteral("[link]"));
     const QCommandLineOption library({QStringLiteral("l"), QStringLiteral("library")},
                                      QStringLiteral("Load the control from this library file instead of looking it up."),
                                      QStringLiteral("path"));
@@ -97,6 +171,24 @@ int main(int argc, char** argv) {
 
     if (cli.isSet(regsvr)) return registration(cli.value(regsvr), false);
     if (cli.isSet(unregsvr)) return registration(cli.value(unregsvr), true);
+    if (cli.positionalArguments().size() > 1) {
+        complain(QStringLiteral("give at most one link to dial"));
+        return kNotDialable;
+    }
+    const QString link = cli.positionalArguments().value(0);
+
+    // One phone per session: the first start owns the automation name; a
+    // later start hands its link to it and ends.
+    const bool automation = !cli.isSet(noDbus) && !cli.isSet(check) && !cli.isSet(tour);
+    bool ownsName = false;
+    QDBusConnection bus = automation ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("unused"));
+    if (automation) {
+        bool taken = false;
+        QString why;
+        ownsName = claimAutomationName(bus, taken, why);
+        if (taken) return handOver(bus, link);
+        if (!ownsName) complain(QStringLiteral("automation over D-Bus is off: ") + why);
+    }
 
     const fs::path host_folder = fs::path(QCoreApplication::applicationDirPath().toStdString());
     std::unique_ptr<pelex::library::RegistrationStore> store;
@@ -115,7 +207,7 @@ int main(int argc, char** argv) {
     if (cli.isSet(library)) {
         library_path = cli.value(library).toStdString();
     } else if (store) {
-        if (auto where = locateControl(*store, host_folder, error)) {
+        if (auto where = locateControl(*store, host_folder, error, (host_folder / kPackagedControlFolder).lexically_normal())) {
             library_path = where->library;
             class_id = where->class_id;
         } else {
@@ -141,9 +233,14 @@ int main(int argc, char** argv) {
         return app.exec();
     }
 
-    if (!cli.isSet(noDbus) && window.control()) {
+    if (ownsName) {
         QString why;
-        if (!publishAutomation(&window, why)) complain(QStringLiteral("automation over D-Bus is off: ") + why);
+        if (!publishAutomation(&window, bus, why)) complain(QStringLiteral("automation over D-Bus is off: ") + why);
+    }
+    if (!link.isEmpty()) {
+        const CallLink parsed = window.dialLink(link);
+        if (parsed.ok()) say(QStringLiteral("will dial %1 once the line is idle").arg(parsed.number));
+        else complain(parsed.error);
     }
 
     // SIGTERM and SIGINT end the event loop, so the control is destroyed

@@ -43,6 +43,22 @@ void reportTooLong(std::ostream& out, const char* file, bool remove) {
         << ": the destination path is longer than " << kMaxPathLength << " bytes.";
 }
 
+// A folder value with no text would send the copies to the current folder
+// (over the installer's own files) or to the root of the file system.
+void reportEmpty(std::ostream& out, const char* file, bool remove, const char* folder, const char* value) {
+    out << '\n' << file << (remove ? " not removed" : " not copied") << ": the " << folder << " (value \"" << value
+        << "\") is empty.";
+}
+
+// How a folder is named in the progress lines: its text, or what stands in
+// for a value too large to read.
+std::string shownFolder(const Folder& folder, const char* value) {
+    if (folder.oversized) {
+        return std::string("(a \"") + value + "\" longer than " + std::to_string(kMaxDataLength) + " bytes)";
+    }
+    return fileName(folder.text);
+}
+
 // Copies `file` from the current folder to `destination` (Windows-1252),
 // replacing it, and reports the outcome.
 void copyAndReport(std::ostream& out, const char* file, const std::string& destination) {
@@ -75,11 +91,15 @@ void messengerStep(settings::Store& store, bool removeMode, std::ostream& out) {
     const auto folder = findFolder(readValues(store, settings::kLocalMachine, kMessengerAppPaths), "Path");
     if (!folder) return;
     const char* file = "msgrp2p.xml";
+    out << "Copying " << file << " to " << shownFolder(*folder, "Path") << " ...";
     if (folder->oversized) {
         reportTooLong(out, file, removeMode);
         return;
     }
-    out << "Copying " << file << " to " << fileName(folder->text) << " ...";
+    if (folder->text.empty()) {
+        reportEmpty(out, file, removeMode, "host's folder", "Path");
+        return;
+    }
     const std::string destination = folder->text + file;
     if (removeMode) {
         remove(out, file, destination);
@@ -93,7 +113,14 @@ void windowsStep(settings::Store& store, bool removeMode, std::ostream& out) {
     if (!windows) return;
     const char* files[] = {"PelexMSN.ocx", "PelexMSN.inf"};
     if (windows->oversized) {
-        for (const char* file : files) reportTooLong(out, file, removeMode);
+        for (const char* file : files) {
+            if (!removeMode) out << "\nCopying " << file << " to " << shownFolder(*windows, "PathName") << " ...";
+            reportTooLong(out, file, removeMode);
+        }
+        return;
+    }
+    if (windows->text.empty()) {
+        for (const char* file : files) reportEmpty(out, file, removeMode, "Windows folder", "PathName");
         return;
     }
     const std::string folder = windows->text + kDownloadedProgramFiles;

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # build, and the Debian package (CPack needs `file` and dpkg-shlibdeps)
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev file dpkg-dev desktop-file-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries the phone stands on
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-multimedia-dev libasound2-dev

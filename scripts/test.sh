@@ -5,6 +5,8 @@
 #      the peer user agent themselves),
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
 #   3. every libFuzzer target for a bounded time under the sanitizers.
+# Between 1 and 2 it builds the Debian package and checks it, unpacked, as a
+# user would meet it (packaging/check_package.sh).
 # Set PELEX_SKIP_SANITIZERS=1 or PELEX_SKIP_FUZZ=1 to leave a stage out locally.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +25,10 @@ echo "== build and test =="
 cmake --preset default
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs" $retry
+
+echo "== Debian package =="
+cmake --build --preset default --target package
+bash packaging/check_package.sh build/default
 
 if [ "${PELEX_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="

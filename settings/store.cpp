@@ -135,16 +135,21 @@ struct Store::Db {
         return s.integer(0);
     }
 
+    int schemaVersion() {
+        Statement s(handle, "PRAGMA user_version");
+        return s.step() ? static_cast<int>(s.integer(0)) : 0;
+    }
+
     // Sets the journal and checks (or creates) the tables.
     void prepare(const std::string& name, const std::vector<SeedValue>& seed, bool wal) {
         if (wal) exec(handle, "PRAGMA journal_mode = WAL");
         exec(handle, "PRAGMA synchronous = FULL");
+        // A store that is ready is only read here; in the write-ahead log a
+        // reader never waits for a writer, so opening the store does not
+        // block while another process writes.
+        if (schemaVersion() == kSchemaVersion) return;
         Transaction t(handle, true);
-        int version = 0;
-        {
-            Statement s(handle, "PRAGMA user_version");
-            if (s.step()) version = static_cast<int>(s.integer(0));
-        }
+        const int version = schemaVersion();
         if (version == 0) {
             Statement s(handle, "SELECT count(*) FROM sqlite_schema");
             s.step();

@@ -17,7 +17,9 @@
 // Durability: every write is one transaction in a write-ahead log with
 // synchronous=FULL, so a process killed (or a machine losing power) in the
 // middle of a write loses at most that write. Several processes may use one
-// file at once: writers wait for each other (busy timeout) instead of failing.
+// file at once: writers wait for each other (busy timeout) instead of failing,
+// and opening a store and reading from it never wait for a writer (they see
+// the last committed state).
 //
 // No Qt here: callers convert their text to Windows-1252 bytes first.
 

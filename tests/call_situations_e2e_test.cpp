@@ -134,6 +134,18 @@ TEST_F(CallSituations, CallerGivesUpBeforeTheAnswerAndTheRingStops) {
     expectAlertsEnded();
 }
 
+TEST_F(CallSituations, UserRejectsAnIncomingCallAndTheRingStops) {
+    startRig();
+    signInAndWaitUntilReady();
+    peerCallsThePhone();
+    ASSERT_TRUE(waitFor([&] { return alertsPlayed(kRingSound) >= 1; }, 10s)) << "the phone rings";
+    button("imgDiscon")->click();
+    EXPECT_EQ(display(), kIdleLine);
+    ASSERT_TRUE(waitForPeer("CALL_CLOSED", "1001", 5s));
+    EXPECT_NE(peerParam("CALL_CLOSED", "1001").find("603"), std::string::npos) << peerParam("CALL_CLOSED", "1001");
+    expectAlertsEnded();
+}
+
 TEST_F(CallSituations, UnansweredIncomingCallRingsForMoreThanAMinuteAndCanStillBeAnswered) {
     startRig();
     signInAndWaitUntilReady();

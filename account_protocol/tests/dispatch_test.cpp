@@ -134,17 +134,32 @@ TEST_F(DispatchTest, MissingFieldsAndBadNumbersAreFailuresThatChangeNothingAfter
     EXPECT_THROW(handle(u"ACC%2040000"_s), ProtocolFailure);
     EXPECT_EQ(cvp.AccessRight(), 5);
     for (const QString& m : {u"SVR%20h"_s, u"SVR%20h%20x"_s, u"BUZ"_s, u"IPH"_s, u"STA"_s, u"CPR%20a"_s,
-                             u"SIPCODE"_s, u"CNS%20a"_s, u"NSV%20a"_s, u"MSG"_s, u"LRS%20x"_s}) {
+                             u"CNS%20a"_s, u"NSV%20a"_s, u"MSG"_s, u"LRS%20x"_s}) {
         EXPECT_THROW(handle(m), ProtocolFailure) << m.toStdString();
     }
     EXPECT_TRUE(events.raised.empty());
+}
+
+TEST_F(DispatchTest, LoginCodeWithoutItsFieldIsAnEmptyCodeNotAFailure) {
+    // The server answered, with nothing the client can use: the control
+    // hears an empty code (a failed login) at once instead of waiting.
+    EXPECT_NO_THROW(handle(u"SIPCODE"_s));
+    EXPECT_NO_THROW(handle(u"SIPCODE%20"_s));
+    EXPECT_EQ(events.raised, ev({"LoginCode()", "LoginCode()"}));
 }
 
 TEST_F(DispatchTest, NumbersAllowBlanksAndASignWithinSixteenBits) {
     EXPECT_EQ(toInt16(u"  -32768 "_s), -32768);
     EXPECT_EQ(toInt16(u"+32767"_s), 32767);
     EXPECT_EQ(toInt16(u"007"_s), 7);
-    for (const QString& bad : {u""_s, u" "_s, u"-"_s, u"32768"_s, u"1 2"_s, u"0x10"_s, u"1.5"_s, u"9999999"_s}) {
+    // Leading zeros do not count against the range, however many there are.
+    EXPECT_EQ(toInt16(u"0000007"_s), 7);
+    EXPECT_EQ(toInt16(u" -000000000032768"_s), -32768);
+    EXPECT_EQ(toInt16(u"0000000000"_s), 0);
+    handle(u"LRS%200000007"_s);
+    EXPECT_EQ(cvp.LRStatus, 7);
+    for (const QString& bad : {u""_s, u" "_s, u"-"_s, u"32768"_s, u"1 2"_s, u"0x10"_s, u"1.5"_s, u"9999999"_s,
+                               u"000000032768"_s, u"99999999999999999999999"_s}) {
         EXPECT_THROW(toInt16(bad), ProtocolFailure) << bad.toStdString();
     }
 }

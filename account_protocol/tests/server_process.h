@@ -59,6 +59,8 @@ public:
     }
 
     quint16 port() const { return port_; }
+    /// The server's process id (0 when it is not running).
+    qint64 processId() const { return process_.processId(); }
 
     /// Everything the server printed so far.
     QString output() {

@@ -49,6 +49,12 @@ void showControl(PelexControl* self) {
 
 void* widgetPointer(PelexControl* self) { return static_cast<QWidget*>(widgetOf(self)); }
 
+PelexResult dialNumber(PelexControl* self, const char* number) {
+    Pelex_MSN* w = widgetOf(self);
+    if (!w || !number) return PELEX_E_INVALIDARG;
+    return w->dialNumber(QString::fromUtf8(number)) ? PELEX_S_OK : PELEX_E_INVALIDARG;
+}
+
 const PelexControlVtbl control_vtbl{
     PELEX_CONTROL_ABI_VERSION,
     &call<&Pelex_MSN::imgCall_Click>,
@@ -60,6 +66,7 @@ const PelexControlVtbl control_vtbl{
     &hideControl,
     &showControl,
     &widgetPointer,
+    &dialNumber,
 };
 
 PelexResult createControl(PelexClassFactory*, void* parent, PelexControl** out) {

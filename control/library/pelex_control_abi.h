@@ -27,7 +27,7 @@ typedef int32_t PelexResult;
 #define PELEX_E_CLASSNOTAVAILABLE ((PelexResult)0x80040111)
 
 /* Version of this structure layout; a host refuses a library that differs. */
-#define PELEX_CONTROL_ABI_VERSION 1u
+#define PELEX_CONTROL_ABI_VERSION 2u
 
 typedef struct PelexControl PelexControl;
 
@@ -35,7 +35,11 @@ typedef struct PelexControl PelexControl;
  * The control's methods. The six automation methods run exactly what the
  * matching user action runs. `widget` returns the control's QWidget* (as void*),
  * owned by the control. `hide` and `show` hide or show the control the way a
- * host hides its activity (hiding shuts the call engine down).
+ * host hides its activity (hiding shuts the call engine down). `dial` hands
+ * the control a number to call (UTF-8; digits, "+", "*" and "#" only): it is
+ * put into the number box and dialled once the line is idle, after the
+ * user's sign-in if need be. It returns PELEX_E_INVALIDARG for any other
+ * text, PELEX_S_OK otherwise.
  */
 typedef struct PelexControlVtbl {
     uint32_t abi_version;
@@ -48,6 +52,7 @@ typedef struct PelexControlVtbl {
     void (*hide)(PelexControl* self);
     void (*show)(PelexControl* self);
     void* (*widget)(PelexControl* self);
+    PelexResult (*dial)(PelexControl* self, const char* number);
 } PelexControlVtbl;
 
 struct PelexControl {

@@ -58,7 +58,9 @@ protected:
         };
         s.endpoints = {u"account.test", u"5061", u"http://www.site.test"};
         s.soundNotes = soundNotes;
+        s.signInTimeout = signInTimeout;
         if (settingsStore) s.store = settingsStore;
+        if (messageBox) s.messageBox = messageBox;
         control = std::make_unique<Pelex_MSN>(std::move(s));
     }
 
@@ -117,6 +119,8 @@ protected:
     CallEngineFactory engineFactory;             ///< when set, used instead of scripted engines
     std::shared_ptr<SettingsStore> settingsStore;  ///< when set, used instead of `store`
     std::shared_ptr<platform::AudioOutput> audioOutput;  ///< when set, used instead of `audio`
+    std::shared_ptr<platform::MessageBox> messageBox;  ///< when set, used instead of `boxes`
+    std::chrono::milliseconds signInTimeout{20000};
     std::unique_ptr<Pelex_MSN> control;
 };
 

@@ -1,7 +1,11 @@
 // The sign-in flow: the button, the socket handlers, the server's answers,
 // what is stored, the engine factory, sign-out, hide and destruction.
 
+#include <QElapsedTimer>
+
+#include "control/qt_desktop.h"
 #include "control/tests/control_harness.h"
+#include "control/tests/message_boxes.h"
 
 namespace pelex::control::testing {
 namespace {
@@ -165,6 +169,77 @@ TEST_F(SignInTest, RefusedConnectionRemoteCloseAndSilenceEachEndTheSignInWithAMe
     EXPECT_TRUE(shown("imgLogin"));
     EXPECT_FALSE(shown("lblSignIn"));
     EXPECT_EQ(socket->State(), 0);
+}
+
+// A real modal box, held open five times as long as the sign-in may wait:
+// the refusal is the only box, and it belongs to the phone's window.
+TEST_F(SignInTest, RefusalBoxHeldOpenPastTheWaitIsTheOnlyBox) {
+    auto real = std::make_shared<QtMessageBox>();
+    messageBox = real;
+    signInTimeout = std::chrono::milliseconds(300);
+    start();
+    real->setOwner(control.get());
+    control->move(400, 200);  // room on both sides for a box wider than the phone
+    control->show();
+    box("txtusrname")->setText(QStringLiteral("1000"));
+    button("imgLogin")->click();
+    socket->acceptConnection();
+    BoxCloser closer(1500);
+    QElapsedTimer clock;
+    clock.start();
+    socket->deliver("ACC%20-1{$}");  // returns once the box is closed
+    EXPECT_GE(clock.elapsed(), 1500);
+    ASSERT_EQ(closer.seen.size(), 1u);
+    EXPECT_EQ(closer.seen[0].text, "Invalid user name and password, please try again !!!");
+    EXPECT_EQ(closer.seen[0].title, "Login Fail");
+    EXPECT_EQ(closer.seen[0].parentWindow, control->window());
+    // Centred over the phone, not somewhere on the screen.
+    EXPECT_LE((closer.seen[0].geometry.center() - control->geometry().center()).manhattanLength(), 40);
+    EXPECT_TRUE(shown("imgLogin"));
+    EXPECT_FALSE(shown("lblSignIn"));
+    EXPECT_FALSE(timer("tmrSignIn")->isActive());
+    QTest::qWait(700);  // more than two more waits: still nothing
+    EXPECT_EQ(closer.seen.size(), 1u);
+    EXPECT_EQ(closer.mostOpenAtOnce, 1);
+}
+
+TEST_F(SignInTest, AnAnswerThatSettlesNothingStartsTheWaitAfresh) {
+    start();
+    button("imgLogin")->click();
+    socket->acceptConnection();
+    socket->takeSent();
+    socket->deliver("APP{$}");  // a challenge: answered, the sign-in goes on
+    EXPECT_EQ(socket->takeSent(), "AUT%20{$}");
+    EXPECT_TRUE(timer("tmrSignIn")->isActive());
+    socket->deliver("ACC%20");  // half a message
+    EXPECT_TRUE(timer("tmrSignIn")->isActive());
+    control->tmrSignIn_Timer();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, u"The account server did not answer. Please try again.");
+}
+
+TEST_F(SignInTest, LoginCodeMessageWithoutItsFieldEndsTheSignInAtOnce) {
+    start();
+    signIn();
+    socket->deliver("SIPCODE{$}");
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, u"Login Fail.");
+    EXPECT_EQ(boxes->shown[0].title, u"VozeDezor");
+    EXPECT_TRUE(shown("imgLogin"));
+    EXPECT_FALSE(timer("tmrSignIn")->isActive());
+    EXPECT_TRUE(engines.empty());
+    EXPECT_EQ(socket->State(), 0);
+}
+
+TEST_F(SignInTest, UnreachableServerIsNamedWithItsPortAndHowToChooseAnother) {
+    start();
+    button("imgLogin")->click();
+    socket->refuseConnection();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    const QString text = QString::fromStdU16String(boxes->shown[0].text);
+    EXPECT_TRUE(text.contains(QStringLiteral("account.test port 5061"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("(Connection refused)"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("PELEX_ACCOUNT_SERVER"))) << text.toStdString();
 }
 
 TEST_F(SignInTest, CloseAfterAFinishedSignInIsNotReported) {

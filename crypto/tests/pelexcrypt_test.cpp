@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "crypto/credential_text.h"
+
 namespace {
 
 struct Result {
@@ -113,6 +115,44 @@ TEST(Pelexcrypt, RefusesWhatItCannotDo) {
     const Result notScrambled = pelexcrypt({"unscramble", "001A2B3C4"});
     EXPECT_EQ(notScrambled.status, 1);
     EXPECT_NE(notScrambled.err.find("not a scrambled text"), std::string::npos) << notScrambled.err;
+}
+
+// A captured line can carry anything its sender chose, terminal escape
+// sequences included: the decoded text is shown with its control characters
+// escaped, unless the operator asks for the bytes as they are.
+TEST(Pelexcrypt, DecAndUnscrambleShowWhatAnAttackerWroteEscapedUnlessRaw) {
+    // Windows-1252 bytes: a title change (OSC ... BEL), a screen clear, a
+    // line break, a backslash that looks like an escape, and the undefined
+    // byte 9D, which comes back as the C1 control OSC.
+    const std::string hostile = "\x1b]0;owned\x07\x1b[2J\r\nok\\x41\x9d";
+    const std::string escaped = "\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0aok\\\\x41\\x9d";
+    const std::string rawUtf8 = "\x1b]0;owned\x07\x1b[2J\r\nok\\x41\xc2\x9d";
+    const std::string key = "12/8/2026 4:35:49 PM";
+    const std::string hex = pelex::crypto::EncryptText(hostile, key);
+    const std::string filler(hex.size() / 16 * 6 - hostile.size(), ' ');
+
+    const Result dec = pelexcrypt({"dec", key, hex});
+    EXPECT_EQ(dec.status, 0) << dec.err;
+    EXPECT_EQ(dec.out, escaped + filler + "\n");
+    const Result rawDec = pelexcrypt({"dec", "--raw", key, hex});
+    EXPECT_EQ(rawDec.status, 0) << rawDec.err;
+    EXPECT_EQ(rawDec.out, rawUtf8 + filler + "\n");
+
+    ASSERT_TRUE(pelex::crypto::SurvivesScramble(hostile));
+    const std::string scrambled = pelex::crypto::ScrambleText(hostile);
+    const Result un = pelexcrypt({"unscramble", scrambled});
+    EXPECT_EQ(un.status, 0) << un.err;
+    EXPECT_EQ(un.out, escaped + "\n");
+    const Result rawUn = pelexcrypt({"unscramble", scrambled, "--raw"});
+    EXPECT_EQ(rawUn.status, 0) << rawUn.err;
+    EXPECT_EQ(rawUn.out, rawUtf8 + "\n");
+
+    // --raw belongs to the two commands that show decoded text.
+    const Result rawEnc = pelexcrypt({"enc", "--raw", key, "x"});
+    EXPECT_EQ(rawEnc.status, 2);
+    const Result help = pelexcrypt({"--help"});
+    EXPECT_NE(help.out.find("--raw"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("\\x1b"), std::string::npos) << help.out;
 }
 
 TEST(Pelexcrypt, BadUseExitsWithTwoAndHelpWithZero) {

@@ -97,6 +97,58 @@ TEST_F(Locator, NoWindowsFolderAndNoRegistrationIsReported) {
     EXPECT_NE(error.find("PathName"), std::string::npos) << error;
 }
 
+// An installed package: /usr/bin/pelexmsn-host, /usr/lib/pelex-softphone/
+// with the description and the control, nothing registered or copied.
+class PackagedLocator : public Locator {
+protected:
+    void SetUp() override {
+        Locator::SetUp();
+        packaged = root / "usr" / "lib" / "pelex-softphone";
+        writeFile(packaged / kActivityFile,
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Activities><Activity><Name>Pelex soft phone</Name>"
+                  "<ClassID>" + kId + "</ClassID><File>PelexMSN.ocx</File><Version>2.0.0.2</Version></Activity>"
+                  "</Activities>");
+        writeFile(packaged / "PelexMSN.ocx", "lib");
+        fs::create_directories(root / "usr" / "bin");
+    }
+    std::optional<ControlLocation> locatePackaged() {
+        return locateControl(*view, root / "usr" / "bin", error, root / "usr" / "bin" / ".." / "lib" / "pelex-softphone");
+    }
+    fs::path packaged;
+};
+
+TEST_F(PackagedLocator, AnInstalledHostFindsThePackagedControlWithoutAnyArgument) {
+    const auto where = locatePackaged();
+    ASSERT_TRUE(where) << error;
+    EXPECT_TRUE(fs::equivalent(where->library, packaged / "PelexMSN.ocx"));
+    EXPECT_EQ(where->class_id, kId);
+}
+
+TEST_F(PackagedLocator, TheRegistrationAndTheInstallersCopyComeFirst) {
+    writeFile(root / "windows" / "Downloaded Program Files" / "PelexMSN.ocx", "lib");
+    auto where = locatePackaged();
+    ASSERT_TRUE(where) << error;
+    EXPECT_EQ(where->library, root / "windows" / "Downloaded Program Files" / "PelexMSN.ocx");
+    writeFile(root / "build" / "PelexMSN.ocx", "lib");
+    view->write(library::inprocServerKey(kId), "", (root / "build" / "PelexMSN.ocx").string());
+    where = locatePackaged();
+    ASSERT_TRUE(where) << error;
+    EXPECT_EQ(where->library, root / "build" / "PelexMSN.ocx");
+}
+
+TEST_F(PackagedLocator, ADescriptionBesideTheHostWinsOverThePackagedOne) {
+    writeFile(root / "usr" / "bin" / kActivityFile, "<Activities><Activity>");
+    EXPECT_FALSE(locatePackaged());
+    EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
+}
+
+TEST_F(PackagedLocator, AMissingPackagedControlIsNamedInTheReport) {
+    fs::remove(packaged / "PelexMSN.ocx");
+    EXPECT_FALSE(locatePackaged());
+    EXPECT_NE(error.find("Downloaded Program Files"), std::string::npos) << error;
+    EXPECT_NE(error.find("pelex-softphone/PelexMSN.ocx"), std::string::npos) << error;
+}
+
 TEST_F(Locator, HostRegistersItsFolderWithATrailingSlash) {
     ASSERT_TRUE(registerHostFolder(*view, root / "messenger"));
     EXPECT_EQ(view->read(kAppPathsKey, "Path"), (root / "messenger").string() + "/");

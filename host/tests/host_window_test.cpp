@@ -88,7 +88,7 @@ TEST(HostWindow, LibraryWithoutTheClassShowsWhy) {
 TEST(Automation, MethodsWithoutAControlDoNothing) {
     application();
     HostWindow window(nullptr, kId, QStringLiteral("none"));
-    AutomationAdaptor adaptor(&window);
+    AutomationAdaptor adaptor(&window, QDBusConnection(QStringLiteral("none")));
     adaptor.imgLogin_Click();
     adaptor.imgCall_Click();
     adaptor.UserControl_Terminate();

@@ -245,13 +245,54 @@ TEST_F(InstallerTest, PathsLongerThanTheBuffersAreRefusedNotCut) {
                          "\nPelexMSN.ocx not removed: the destination path is longer than 255 bytes." +
                          "\nPelexMSN.inf not removed: the destination path is longer than 255 bytes.");
 
-    // A value too large to read at all is refused the same way.
+    // A value too large to read at all is refused the same way, after the
+    // line every run with a "Path" value prints.
     put(kAppPaths, {"Path", kString, std::string(40000, 'p')});
     put(kWindowsNt, text("PathName", windows));
     r = install();
-    EXPECT_TRUE(r.out.starts_with(
-        "\nmsgrp2p.xml not copied: the destination path is longer than 255 bytes.\nCopying PelexMSN.ocx"))
+    EXPECT_TRUE(r.out.starts_with("Copying msgrp2p.xml to (a \"Path\" longer than 32767 bytes) ...\nmsgrp2p.xml not "
+                                  "copied: the destination path is longer than 255 bytes.\nCopying PelexMSN.ocx"))
         << r.out;
+    r = install({"remove"});
+    EXPECT_EQ(r.out, "Copying msgrp2p.xml to (a \"Path\" longer than 32767 bytes) ...\nmsgrp2p.xml not removed: the "
+                     "destination path is longer than 255 bytes.");
+    put(kAppPaths, text("Path", messenger));
+    put(kWindowsNt, {"PathName", kString, std::string(40000, 'w')});
+    r = install();
+    EXPECT_EQ(r.out, "Copying msgrp2p.xml to " + messenger + " ...\nCopy succeeded." +
+                         "\nCopying PelexMSN.ocx to (a \"PathName\" longer than 32767 bytes) ...\nPelexMSN.ocx not "
+                         "copied: the destination path is longer than 255 bytes." +
+                         "\nCopying PelexMSN.inf to (a \"PathName\" longer than 32767 bytes) ...\nPelexMSN.inf not "
+                         "copied: the destination path is longer than 255 bytes.");
+}
+
+// An empty folder value would put the copies at the root of the file system
+// ("/Downloaded Program Files/") or over the files in the current folder.
+TEST_F(InstallerTest, EmptyFolderValuesAreRefusedWithAClearLine) {
+    const bool rootFolderBefore = fs::exists("/Downloaded Program Files");
+    put(kAppPaths, text("Path", ""));
+    put(kWindowsNt, text("PathName", ""));
+    const std::string refused =
+        "Copying msgrp2p.xml to  ...\nmsgrp2p.xml not copied: the host's folder (value \"Path\") is empty." +
+        std::string("\nPelexMSN.ocx not copied: the Windows folder (value \"PathName\") is empty.") +
+        "\nPelexMSN.inf not copied: the Windows folder (value \"PathName\") is empty.";
+    auto r = install();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, refused);
+    EXPECT_EQ(fs::exists("/Downloaded Program Files"), rootFolderBefore);
+    // Remove mode deletes nothing either: not the installer's own files in
+    // the current folder, not anything at the root.
+    r = install({"remove"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              "Copying msgrp2p.xml to  ...\nmsgrp2p.xml not removed: the host's folder (value \"Path\") is empty." +
+                  std::string("\nPelexMSN.ocx not removed: the Windows folder (value \"PathName\") is empty.") +
+                  "\nPelexMSN.inf not removed: the Windows folder (value \"PathName\") is empty.");
+    EXPECT_TRUE(fs::exists(source / "msgrp2p.xml"));
+    // A value cut short by a zero byte at its start counts as empty too.
+    put(kWindowsNt, {"PathName", kString, std::string("\0/tmp\0", 6)});
+    r = install();
+    EXPECT_EQ(r.out, refused);
 }
 
 TEST_F(InstallerTest, ANewStoreSendsTheControlToTheUsersWindowsFolder) {

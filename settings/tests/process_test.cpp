@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -52,7 +55,97 @@ void expectCommitted(Store& store, const std::string& prefix, int committed) {
     }
 }
 
+// The hold-write helper, started with pipes to its standard input and
+// output; killed if the test ends before it does.
+class HeldWrite {
+public:
+    HeldWrite(const std::string& store, const std::string& name, const std::string& data) {
+        int in[2];
+        int out[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
+            ::execl(HOLD_WRITE, HOLD_WRITE, store.c_str(), name.c_str(), data.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toChild_ = ::fdopen(in[1], "w");
+        fromChild_ = ::fdopen(out[0], "r");
+    }
+    HeldWrite(const HeldWrite&) = delete;
+    HeldWrite& operator=(const HeldWrite&) = delete;
+    ~HeldWrite() {
+        if (toChild_) std::fclose(toChild_);
+        if (fromChild_) std::fclose(fromChild_);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    /// The helper's next line of output, without its line break.
+    std::string nextLine() {
+        char line[128];
+        if (!fromChild_ || !std::fgets(line, sizeof line, fromChild_)) return "(no output)";
+        std::string text = line;
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+    /// Lets the helper commit and waits for it to end; its exit code.
+    int commit() {
+        std::fputs("commit\n", toChild_);
+        std::fflush(toChild_);
+        const std::string said = nextLine();
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return said == "committed" && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    FILE* toChild_ = nullptr;
+    FILE* fromChild_ = nullptr;
+};
+
 }  // namespace
+
+TEST(StoreProcesses, ReadersDoNotWaitForAnotherProcessInTheMiddleOfAWrite) {
+    pelex::testing::TempFolder tmp;
+    const std::string file = (tmp.path() / "registry.sqlite").string();
+    {
+        Store store = Store::open(file);
+        ASSERT_EQ(store.createKey(kCurrentUser, "Held"), Status::Ok);
+        ASSERT_EQ(store.setValue(kCurrentUser, "Held", {"n", kString, "old"}), Status::Ok);
+    }
+    HeldWrite writer(file, "n", "new");
+    ASSERT_EQ(writer.nextLine(), "holding");
+
+    // Opening and reading while the other process holds its write: at once,
+    // with the last committed value (the writer's own is not visible yet).
+    const auto started = std::chrono::steady_clock::now();
+    std::optional<Store> reader;
+    ASSERT_NO_THROW(reader.emplace(Store::open(file)));
+    Value v;
+    ASSERT_EQ(reader->getValue(kCurrentUser, "Held", "n", v), Status::Ok);
+    EXPECT_EQ(v.data, "old");
+    std::vector<Value> values;
+    ASSERT_EQ(reader->listValues(kCurrentUser, "Held", values), Status::Ok);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].data, "old");
+    const auto waited = std::chrono::steady_clock::now() - started;
+    // The store's busy timeout is ten seconds: a read that waited for the
+    // writer would take that long and then fail.
+    EXPECT_LT(waited, std::chrono::seconds(5));
+
+    ASSERT_EQ(writer.commit(), 0);
+    ASSERT_EQ(reader->getValue(kCurrentUser, "Held", "n", v), Status::Ok);
+    EXPECT_EQ(v.data, "new");
+}
 
 TEST(StoreProcesses, ValuesSurviveAWriterKilledInTheMiddleOfABurst) {
     pelex::testing::TempFolder tmp;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "codepage/codepage.h"
+#include "codepage/escape.h"
 #include "platform/message_box.h"
 #include "settings/registry.h"
 #include "settings/store_location.h"
@@ -25,10 +27,10 @@ constexpr int kBadUse = 2;
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  pelexreg get PATH NAME                 print the value as the phone reads it (\"Error\" when unreadable)\n"
+    "  pelexreg get PATH NAME [--raw]         print the value as the phone reads it (\"Error\" when unreadable)\n"
     "  pelexreg set PATH NAME VALUE [--type TYPE]\n"
     "                                         create the key if needed and write the value\n"
-    "  pelexreg list PATH                     print the key's values in their order, with their types\n"
+    "  pelexreg list PATH [--raw]             print the key's values in their order, with their types\n"
     "  pelexreg delete PATH [NAME]            delete one value, or the key with everything under it\n"
     "  pelexreg --help\n"
     "\n"
@@ -38,6 +40,9 @@ constexpr const char* kUsage =
     "      binary (VALUE in hex digits, e.g. 0a1bff), dword (decimal or 0x hex, 32 bits),\n"
     "      multi (texts separated by the two characters \\0), or a type number 0..4294967295\n"
     "      (VALUE in hex digits, written exactly as given).\n"
+    "get and list show names and texts with control characters escaped, as \\x and two hex digits\n"
+    "(ESC as \\x1b, a line break as \\x0a), and a backslash as \\\\, so a stored value cannot act on\n"
+    "the terminal; in a multi-string \\0 separates the texts. --raw prints them as they are.\n"
     "The store is $PELEX_REGISTRY, or $XDG_CONFIG_HOME/pelex/registry.sqlite.\n"
     "Exit status: 0 done, 1 the operation failed (e.g. no such key or value), 2 bad use.\n";
 
@@ -107,14 +112,21 @@ std::string hexText(const std::string& bytes) {
     return out;
 }
 
+// Store text (Windows-1252) for the terminal: control characters escaped
+// unless `raw`.
+std::string shownText(std::string_view ansi, bool raw) {
+    const std::u16string wide = pelex::codepage::fromAnsi(ansi);
+    return wideToUtf8(raw ? wide : pelex::codepage::escapeControls(wide));
+}
+
 // A value's data as shown by `list`.
-std::string shownData(const Value& v) {
+std::string shownData(const Value& v, bool raw) {
     switch (v.type) {
         case kString:
         case kExpandString: {
             std::string text = v.data;
             if (!text.empty() && text.back() == '\0') text.pop_back();
-            return ansiToUtf8(text);
+            return shownText(text, raw);
         }
         case kDword: {
             if (v.data.size() != 4) return hexText(v.data);
@@ -125,11 +137,19 @@ std::string shownData(const Value& v) {
             return buf;
         }
         case kMultiString: {
+            // The texts, each shown on its own, joined by "\0".
             std::string text = v.data;
             while (!text.empty() && text.back() == '\0') text.pop_back();
             std::string out;
-            for (char c : text) out += c == '\0' ? std::string("\\0") : std::string(1, c);
-            return ansiToUtf8(out);
+            std::size_t start = 0;
+            while (true) {
+                const std::size_t end = text.find('\0', start);
+                out += shownText(std::string_view(text).substr(start, end == std::string::npos ? end : end - start), raw);
+                if (end == std::string::npos) break;
+                out += "\\0";
+                start = end + 1;
+            }
+            return out;
         }
         default:
             return hexText(v.data);
@@ -235,6 +255,15 @@ int run(std::vector<std::string> args) {
             break;
         }
     }
+    bool raw = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--raw") {
+            if (command != "get" && command != "list") return badUse("--raw belongs to get and list");
+            raw = true;
+            args.erase(args.begin() + static_cast<long>(i));
+            break;
+        }
+    }
     const std::size_t n = args.size() - 1;
     if (command == "get" && n != 2) return badUse("get takes PATH NAME");
     if (command == "set" && n != 3) return badUse("set takes PATH NAME VALUE [--type TYPE]");
@@ -260,7 +289,7 @@ int run(std::vector<std::string> args) {
         const std::u16string text = registry.ReadRegValue(*path, *name);
         if (box.shown) return kBadUse;
         if (registry.lastRoot() == 0) return badUse("PATH does not start with a known root key");
-        std::cout << wideToUtf8(text) << '\n';
+        std::cout << wideToUtf8(raw ? text : pelex::codepage::escapeControls(text)) << '\n';
         return registry.status() == 0 ? 0 : kFailed;
     }
 
@@ -285,9 +314,9 @@ int run(std::vector<std::string> args) {
         if (s != Status::Ok) return failed(statusText(s));
         for (const Value& v : values) {
             const std::string_view typeName = valueTypeName(v.type);
-            std::cout << (v.name.empty() ? std::string("(Default)") : ansiToUtf8(v.name)) << '\t'
-                      << (typeName.empty() ? std::to_string(v.type) : std::string(typeName)) << '\t' << shownData(v)
-                      << '\n';
+            std::cout << (v.name.empty() ? std::string("(Default)") : shownText(v.name, raw)) << '\t'
+                      << (typeName.empty() ? std::to_string(v.type) : std::string(typeName)) << '\t'
+                      << shownData(v, raw) << '\n';
         }
         return 0;
     }

@@ -89,6 +89,48 @@ TEST_F(PelexregTest, DeleteRemovesValuesAndWholeKeys) {
     EXPECT_EQ(reg({"delete", "HKEY_CURRENT_USER"}).exitCode, 1);  // roots stay
 }
 
+// Whoever can write the store can put terminal escape sequences into names
+// and values: get and list show control characters escaped (and the
+// backslash doubled, so the escaped form is unambiguous) unless --raw.
+TEST_F(PelexregTest, GetAndListShowStoredControlCharactersEscapedUnlessRaw) {
+    {
+        Store store = Store::open(storeFile);
+        ASSERT_EQ(store.createKey(kCurrentUser, "Software\\Pelex"), Status::Ok);
+        ASSERT_EQ(store.setValue(kCurrentUser, "Software\\Pelex",
+                                 {"UName", kString, std::string("\x1b]0;owned\x07\x1b[2J\r\nC:\\x\x9d\0", 22)}),
+                  Status::Ok);
+        ASSERT_EQ(store.setValue(kCurrentUser, "Software\\Pelex", {"n\x1b[8m", kString, std::string("v\0", 2)}),
+                  Status::Ok);
+        ASSERT_EQ(store.setValue(kCurrentUser, "Software\\Pelex",
+                                 {"m", kMultiString, std::string("a\\0\0\x1b\tb\0\0", 9)}),
+                  Status::Ok);
+    }
+    const auto get = reg({"get", kKey, "UName"});
+    EXPECT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_EQ(get.out, "\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0aC:\\\\x\\x9d\n");
+    const auto rawGet = reg({"get", kKey, "UName", "--raw"});
+    EXPECT_EQ(rawGet.exitCode, 0) << rawGet.err;
+    EXPECT_EQ(rawGet.out, "\x1b]0;owned\x07\x1b[2J\r\nC:\\x\xc2\x9d\n");
+
+    const auto list = reg({"list", kKey});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    // In a multi-string "\0" separates the texts; a backslash inside one is
+    // doubled, so the two never meet.
+    EXPECT_EQ(list.out,
+              "UName\tREG_SZ\t\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0aC:\\\\x\\x9d\n"
+              "n\\x1b[8m\tREG_SZ\tv\n"
+              "m\tREG_MULTI_SZ\ta\\\\0\\0\\x1b\\x09b\n");
+    const auto rawList = reg({"list", "--raw", kKey});
+    EXPECT_EQ(rawList.exitCode, 0) << rawList.err;
+    EXPECT_EQ(rawList.out,
+              "UName\tREG_SZ\t\x1b]0;owned\x07\x1b[2J\r\nC:\\x\xc2\x9d\n"
+              "n\x1b[8m\tREG_SZ\tv\n"
+              "m\tREG_MULTI_SZ\ta\\0\\0\x1b\tb\n");
+
+    EXPECT_EQ(reg({"set", kKey, "n", "v", "--raw"}).exitCode, 2);  // --raw only where text is shown
+    EXPECT_NE(reg({"--help"}).out.find("--raw"), std::string::npos);
+}
+
 TEST_F(PelexregTest, BadUseIsExplainedAndChangesNothing) {
     const auto help = reg({"--help"});
     EXPECT_EQ(help.exitCode, 0);

@@ -11,6 +11,7 @@
 
 #include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/linphone/sip_socket_watch.h"
 #include "sip_engine/linphone/tone_file.h"
 #include "sip_engine/linphone/tuning_wizard.h"
 #include "sip_engine/rtc/event_values.h"
@@ -426,15 +427,19 @@ private:
                        [event](IRTCEventSink& sink, EventType type) { sink.Event(type, *event); });
     }
 
-    // The stack turns every iterateMs while idle, and ten times as often for
-    // two seconds after any activity, so signalling round trips stay short
-    // without costing an idle phone its CPU.
+    // The stack turns at once when a SIP message arrives (sipSocket_), every
+    // iterateMs for its timers, and every 2 ms for two seconds after we
+    // asked it to send something (it sends some requests on a later turn),
+    // so signalling round trips stay short without costing an idle phone its
+    // CPU.
     void tick() {
         if (iterating_ || !context_->core) return;
         iterating_ = true;
         context_->core->iterate();
         probeSoundIfDue();
         iterating_ = false;
+        if (!context_->core) return;
+        if (auto transports = context_->core->getTransportsUsed()) sipSocket_.follow(transports->getUdpPort());
         const auto now = std::chrono::steady_clock::now();
         if (context_->core && now < context_->busyUntil) {
             if (timer_->interval() != fastMs()) timer_->setInterval(fastMs());
@@ -452,7 +457,8 @@ private:
         context_->drain();
     }
 
-    int fastMs() const { return std::max(1, options_.iterateMs / 10); }
+    // While signalling is under way: the stack defers some sending to its next turn.
+    int fastMs() const { return std::min(2, options_.iterateMs); }
 
     bool cleanupDone() const {
         if (std::chrono::steady_clock::now() > cleanupDeadline_) return true;
@@ -472,6 +478,7 @@ private:
     void stopCore() {
         timer_.reset();
         sound_.reset();
+        sipSocket_.follow(0);
         context_->discard();
         for (auto& [call, weak] : context_->sessions)
             if (auto session = weak.lock()) session->detach();
@@ -491,6 +498,7 @@ private:
     std::unique_ptr<QTimer> timer_;
     std::shared_ptr<SoundDevices> sound_;
     bool soundProbeDue_ = false;
+    SipSocketWatch sipSocket_{[this] { tick(); }};
     std::vector<std::shared_ptr<LinphoneSession>> sessionsKeptAlive_;  // calls the stack started
     bool iterating_ = false;
     bool shuttingDown_ = false;

@@ -1,7 +1,8 @@
 #pragma once
-// The RTC client on liblinphone. The stack is driven from a Qt timer on the
-// creating thread (every 20 ms), so its events reach the sink on that thread,
-// after the stack call that caused them has returned.
+// The RTC client on liblinphone. The stack is driven from the Qt event loop
+// of the creating thread (when a SIP message arrives, and from a timer), so
+// its events reach the sink on that thread, after the stack call that caused
+// them has returned.
 //
 // Files: everything the stack keeps lives in `dataDir` (no databases, no
 // configuration file: the configuration, and with it the SIP password, stays
@@ -35,8 +36,9 @@ struct LinphoneOptions {
     /// Where the stack's log goes; empty: no log. Default: $PELEX_SIP_LOG
     /// ("1" means dataDir/linphone.log, anything else is a path).
     std::filesystem::path logFile;
-    /// Milliseconds between two turns of the stack.
-    int iterateMs = 20;
+    /// Milliseconds between two turns of the stack for its timers (a SIP
+    /// message that arrives turns it at once).
+    int iterateMs = 100;
 
     /// The options from the environment as described above.
     static LinphoneOptions fromEnvironment();

@@ -15,6 +15,8 @@ public:
     std::vector<std::string> raised;
     /// Runs inside every onStatus, after recording (to throw or re-enter).
     std::function<void(const std::u16string&)> statusHook;
+    /// Runs after every event is recorded (a waiting test checks its condition).
+    std::function<void()> raisedHook;
 
     void onStatus(const std::u16string& s) override {
         add("Status " + memory::narrow(s));
@@ -36,7 +38,10 @@ public:
     void onAudioReceived() override { add("AudioReceived"); }
 
 private:
-    void add(std::string text) { raised.push_back(std::move(text)); }
+    void add(std::string text) {
+        raised.push_back(std::move(text));
+        if (raisedHook) raisedHook();
+    }
 };
 
 }  // namespace pelex::sip_engine::testing

@@ -88,6 +88,25 @@ class Desktop:
     def type_text(self, text):
         subprocess.run(["xdotool", "type", "--delay", "40", text], env=self.env, check=True, timeout=20)
 
+    def key(self, *keys):
+        """Presses and releases each key (xdotool names: Tab, Return, Escape, ctrl+shift+q)."""
+        subprocess.run(["xdotool", "key", "--delay", "120"] + list(keys), env=self.env, check=True, timeout=20)
+
+    def window(self, title_part, timeout=20):
+        """The X window id of the first window whose title contains `title_part`."""
+        r = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--limit", "1", "--name", title_part], env=self.env,
+                           capture_output=True, text=True, timeout=timeout)
+        if r.returncode != 0 or not r.stdout.strip():
+            raise AssertionError("no window titled like %r" % title_part)
+        return r.stdout.split()[0]
+
+    def focus_window(self, window_id):
+        """Gives the window the keyboard, as a window manager would on a click."""
+        subprocess.run(["xdotool", "windowfocus", "--sync", window_id], env=self.env, check=True, timeout=20)
+
+    def window_screenshot(self, window_id, path):
+        subprocess.run(["import", "-window", window_id, path], env=self.env, check=True, timeout=20)
+
 
 class Accessible:
     """Finds and operates an application's elements over AT-SPI."""
@@ -136,6 +155,16 @@ class Accessible:
 
         walk(self.app)
         return found
+
+    def focused(self):
+        """The name of the element that has the keyboard focus, or None."""
+        for node in self.elements():
+            if node.getState().contains(self.pyatspi.STATE_FOCUSED):
+                return node.name
+        return None
+
+    def wait_focus(self, name, timeout=10):
+        return self._wait(lambda: self.focused() == name, timeout, 'the keyboard focus on "%s"' % name)
 
     def texts(self):
         """The names of the visible labels: what the screen shows as text."""

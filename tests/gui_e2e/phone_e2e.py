@@ -1,9 +1,13 @@
 #!/usr/bin/python3
 """End to end on a real (virtual) display: pelexmsn-host with the control
 library, the reference account server, Kamailio and an answering peer.
-Everything is done the way a person with a screen reader and a mouse does it:
-elements are found through AT-SPI and clicked with real mouse clicks at the
-places AT-SPI reports. A screenshot of every state goes to --artifacts.
+Everything is done the way a person does it, with a screen reader, the
+keyboard and the mouse: elements are found through AT-SPI, keys are typed
+with xdotool and clicks land at the places AT-SPI reports. Call links are
+opened the way the desktop opens them: a second start of the host with the
+link, which hands the number to the running phone over the session bus.
+A screenshot of every state goes to --artifacts (sign-in.png,
+registered-idle.png and in-call.png are the ones README.md shows).
 
     phone_e2e.py --bin BUILD/bin --rig tests/rig --artifacts DIR
 """
@@ -85,12 +89,29 @@ class Phone:
                        capture_output=True, timeout=30)
         self.host = self.desk.spawn("pelexmsn-host", [host])
         self.ui = Accessible(self.desk, "pelexmsn-host", timeout=30)
+        self.window = self.desk.window("Messenger activity")
 
-    def shot(self, state):
+    def shot(self, state, named=False):
+        """The phone's window; `named` shots keep the plain state name as file name."""
         self.shots += 1
-        path = os.path.join(self.args.artifacts, "%02d-%s.png" % (self.shots, state))
-        self.desk.screenshot(path)
+        name = state if named else "%02d-%s" % (self.shots, state)
+        path = os.path.join(self.args.artifacts, name + ".png")
+        self.desk.window_screenshot(self.window, path)
         print("screenshot", path, flush=True)
+
+    def keyboard(self):
+        """Gives the phone's window the keyboard (no window manager does it here)."""
+        self.desk.focus_window(self.window)
+
+    def second_start(self, link):
+        """Starts the host again with `link`, as the desktop does for a clicked link."""
+        host = os.path.join(self.args.bin, "pelexmsn-host")
+        started = time.monotonic()
+        r = subprocess.run([host, link], env=self.env, capture_output=True, text=True, timeout=30)
+        took = time.monotonic() - started
+        print("second start %s -> %d in %.1f s: %s%s" % (link, r.returncode, took, r.stdout.strip(), r.stderr.strip()),
+              flush=True)
+        return r, took
 
     def stop(self):
         self.desk.close()
@@ -127,72 +148,113 @@ def step(text):
     print("--", text, flush=True)
 
 
+def wait_idle(ui, timeout, what):
+    ui.wait_text(lambda t: t == IDLE, timeout, what)
+
+
+def wait_connected(ui, timeout, what):
+    ui.wait_text(lambda t: t.endswith(" CONNECTED"), timeout, what)
+
+
 def tour(phone):
-    ui = phone.ui
-    phone.shot("signed-out")
+    ui, desk = phone.ui, phone.desk
+    phone.keyboard()
 
-    step("sign in from the boxes")
-    ui.click("VOIP Number")
-    phone.desk.type_text(phone.number)
-    ui.click("Password")
-    phone.desk.type_text(phone.password)
+    step("at start-up the keyboard is in the number box; sign in by keyboard")
+    ui.wait_focus("VOIP Number")
+    phone.shot("sign-in", named=True)
+    desk.type_text(phone.number)
+    desk.key("Tab")
+    ui.wait_focus("Password")
+    desk.type_text(phone.password)
     phone.shot("credentials-typed")
-    ui.click("Sign in")
-    ui.wait_text(lambda t: t == IDLE, 30, "the idle text")
-    phone.shot("idle")
+    desk.key("Return")
+    wait_idle(ui, 30, "the idle text")
+    ui.wait_focus("Number")
+    phone.shot("registered-idle", named=True)
 
-    step("dial the peer from the keypad")
-    for digit in "1001":
-        ui.click(digit)
-        time.sleep(0.6)  # slower than a double click, which counts as one
-    box = ui.find("Number", 5).queryText()
-    assert box.getText(0, -1) == "1001", "the number box shows %r" % box.getText(0, -1)
     peer = Peer(phone.args.rig, phone.env)
     try:
-        ui.click("Call")
-        ui.wait_text(lambda t: t.endswith(" CONNECTED"), 30, "CONNECTED")
+        step("type the number and Enter dials")
+        desk.type_text("1001")
+        desk.key("Return")
+        wait_connected(ui, 30, "CONNECTED")
         first = ui.wait_text(lambda t: re.fullmatch(r"00:00:0[0-9]", t), 10, "the call timer")
-        phone.shot("connected")
         later = ui.wait_text(lambda t: re.fullmatch(r"00:00:\d\d", t) and t > first, 10, "the timer counting")
         print("timer went from", first, "to", later, flush=True)
-        phone.shot("timer-counting")
+        phone.shot("in-call", named=True)
 
-        step("touch tones reach the peer")
+        step("touch tones from the keypad reach the peer")
         for key in "5#":
             ui.click(key)
-            time.sleep(0.6)
+            time.sleep(0.6)  # slower than a double click, which counts as one
+        phone.keyboard()
         events = peer.collect(3)
         received = [e.get("param") for e in events if e.get("type") == "CALL_DTMF_START"]
         print("peer received tones:", received, flush=True)
         for key in "5#":
             assert key in received, "tone %s did not reach the peer (events: %s)" % (key, events)
 
-        step("hang up")
-        ui.click("Hang up")
-        ui.wait_text(lambda t: t == IDLE, 15, "the idle text after hanging up")
+        step("Escape hangs up")
+        desk.key("Escape")
+        wait_idle(ui, 15, "the idle text after Escape")
         phone.shot("hung-up")
 
-        step("the peer calls and the call button answers")
+        step("the peer calls; Enter in the number box answers, Escape hangs up")
         peer.send("dial", "sip:%s@127.0.0.1:%s" % (phone.number, phone.sip_port))
         ui.wait_text(lambda t: t.startswith("Line 1 INCOMING"), 20, "the incoming call")
         phone.shot("incoming")
-        ui.click("Call")
-        ui.wait_text(lambda t: t.endswith(" CONNECTED"), 20, "CONNECTED after answering")
-        phone.shot("answered")
-        ui.click("Hang up")
-        ui.wait_text(lambda t: t == IDLE, 15, "the idle text after the answered call")
+        ui.wait_focus("Number")
+        desk.key("Return")
+        wait_connected(ui, 20, "CONNECTED after answering")
+        desk.key("Escape")
+        wait_idle(ui, 15, "the idle text after the answered call")
+
+        step("the sign-out shortcut signs out; the keyboard is back in the number box")
+        desk.key("ctrl+shift+q")
+        ui.find("Sign in", 20)
+        ui.wait_focus("VOIP Number")
+        phone.shot("signed-out")
+
+        step("a tel: link opened while signed out waits for the sign-in, then dials")
+        r, took = phone.second_start("tel:1-0-0-1")
+        assert r.returncode == 0, "the second start failed: %s" % r.stderr
+        assert "handed 1001 to the running phone" in r.stdout, r.stdout
+        assert took < 10, "the second start took %.1f s" % took
+        phone.keyboard()
+        desk.key("Tab")          # the boxes kept their text: on to the password
+        ui.wait_focus("Password")
+        desk.key("Return")       # and sign in
+        wait_connected(ui, 40, "the call to the link's number after the sign-in")
+        box = ui.find("Number", 5).queryText()
+        assert box.getText(0, -1) == "1001", "the number box shows %r" % box.getText(0, -1)
+        phone.shot("link-dialled-after-sign-in")
+
+        step("the automation interface hangs up over D-Bus")
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.pelex.PelexMSN", "/PelexMSN",
+                        "org.pelex.PelexMSN._Pelex_MSN.imgDiscon_Click"], env=phone.env, check=True, timeout=10,
+                       capture_output=True)
+        wait_idle(ui, 15, "the idle text after the D-Bus hang-up")
+
+        step("a sip: link opened while idle dials at once")
+        r, took = phone.second_start("sip:1001@127.0.0.1;transport=udp")
+        assert r.returncode == 0, "the second start failed: %s" % r.stderr
+        wait_connected(ui, 30, "the call to the sip: link's number")
+        phone.keyboard()
+        desk.key("Escape")
+        wait_idle(ui, 15, "the idle text after the linked call")
     finally:
         peer.close()
 
-    step("sign out")
-    ui.click("Sign out")
-    ui.find("Sign in", 20)
-    phone.shot("signed-out-again")
-
-    step("sign in again")
-    ui.click("Sign in")
-    ui.wait_text(lambda t: t == IDLE, 30, "the idle text after signing in again")
-    phone.shot("signed-in-again")
+    step("a malformed link is refused: the second start says why, the phone shows it")
+    r, took = phone.second_start("tel:1-800-FLOWERS")
+    assert r.returncode == 2, "a malformed link ended with %d" % r.returncode
+    assert "cannot be dialled" in r.stderr, r.stderr
+    ui.wait_text(lambda t: "cannot be dialled" in t, 10, "the refusal over the phone")
+    phone.shot("link-refused")
+    desk.focus_window(desk.window("PelexMSN"))
+    desk.key("Return")
+    ui._wait(lambda: not any("cannot be dialled" in t for t in ui.texts()), 10, "the refusal to close")
 
     step("the automation interface signs out over D-Bus")
     subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.pelex.PelexMSN", "/PelexMSN",

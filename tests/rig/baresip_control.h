@@ -22,6 +22,8 @@ public:
     void send(const std::string& command, const std::string& params = {});
     /// Reads what has arrived, without waiting.
     void poll();
+    /// The connection's descriptor (readable when events have arrived).
+    int fd() const { return fd_; }
     /// Every event received so far (objects with "type", "param", "accountaor", ...).
     const std::vector<QJsonObject>& events() const { return events_; }
     /// Forgets the events received so far.

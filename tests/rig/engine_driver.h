@@ -4,6 +4,9 @@
 // event the engine raises.
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -34,18 +37,41 @@ public:
         engine->RegSIPPort = u"5060";
     }
 
-    /// Runs the event loop (and polls `peer`) until `done` or `limit` passed.
+    /// Runs the event loop until `done` or `limit` passed, reading `peer`'s
+    /// events as they arrive. The loop blocks like the phone's own: `done` is
+    /// checked when the engine raises an event, when the peer reports, and
+    /// every 50 ms, so waiting neither delays the stack nor spins.
     /// Returns whether `done` became true.
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit,
                  BaresipControl* peer = nullptr) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (peer != nullptr) peer->poll();
+        if (done()) return true;
+        QEventLoop loop;
+        auto check = [&] {
+            if (done()) loop.quit();
+        };
+        events.raisedHook = check;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(limit);
+        QTimer now_and_then;
+        QObject::connect(&now_and_then, &QTimer::timeout, &loop, [&] {
             if (peer != nullptr) peer->poll();
-            if (done()) return true;
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            check();
+        });
+        now_and_then.start(50);
+        std::unique_ptr<QSocketNotifier> peerReports;
+        if (peer != nullptr) {
+            peerReports = std::make_unique<QSocketNotifier>(peer->fd(), QSocketNotifier::Read);
+            QObject::connect(peerReports.get(), &QSocketNotifier::activated, &loop, [&] {
+                peer->poll();
+                check();
+            });
         }
+        loop.exec();
+        events.raisedHook = nullptr;
+        return done();
     }
     /// Runs the event loop for `time`.
     void pump(std::chrono::milliseconds time, BaresipControl* peer = nullptr) {

@@ -67,6 +67,17 @@ Session::Output Session::receive(std::string_view bytes) {
         }
         handle(std::string_view(pending_).substr(front, at - front), out);
         front = from = at + kEnd.size();
+        if (out.reply.size() > settings_.maxUnsent) {
+            // Small requests with large answers: one read may not make more
+            // reply than a client may leave unread.
+            out.log.push_back("dropped: " + std::to_string(out.reply.size()) +
+                              " bytes of replies to one read, more than a client may leave not read");
+            out.drop = true;
+            out.reply.clear();
+            pending_.clear();
+            scanned_ = 0;
+            return out;
+        }
     }
     pending_.erase(0, front);
     scanned_ = pending_.size() >= kEnd.size() ? pending_.size() - kEnd.size() + 1 : 0;

@@ -22,6 +22,9 @@ struct ServerSettings {
     std::string beforeAccessReply;
     /// Most bytes a client may send without an end delimiter.
     std::size_t maxPending = 64 * 1024;
+    /// Most reply bytes that may wait for a client to read them, and that
+    /// one read may produce; a client that lets more pile up is dropped.
+    std::size_t maxUnsent = 1024 * 1024;
 };
 
 class Session {

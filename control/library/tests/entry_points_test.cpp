@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -119,6 +120,22 @@ TEST_F(EntryPoints, ControlIsAWidgetUnderItsParentThatHidesAndShows) {
     c->vtbl->imgOption_Click(c);
     c->vtbl->imgDiscon_Click(c);
     EXPECT_EQ(c->vtbl->widget(c), w);
+    f->vtbl->destroy(f, c);
+}
+
+TEST_F(EntryPoints, DialPutsADialableNumberIntoTheNumberBoxAndRefusesOtherText) {
+    PelexClassFactory* f = factory();
+    ASSERT_NE(f, nullptr);
+    PelexControl* c = nullptr;
+    ASSERT_EQ(f->vtbl->create(f, nullptr, &c), PELEX_S_OK);
+    auto* w = static_cast<QWidget*>(c->vtbl->widget(c));
+    auto* number = w->findChild<QLineEdit*>(QStringLiteral("lblcall"));
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(c->vtbl->dial(c, "+15550100"), PELEX_S_OK);  // signed out: kept for after the sign-in
+    EXPECT_EQ(number->text(), "+15550100");
+    EXPECT_EQ(c->vtbl->dial(c, "tel:1001"), PELEX_E_INVALIDARG);
+    EXPECT_EQ(c->vtbl->dial(c, nullptr), PELEX_E_INVALIDARG);
+    EXPECT_EQ(number->text(), "+15550100");
     f->vtbl->destroy(f, c);
 }
 

@@ -105,6 +105,23 @@ TEST_F(SessionTest, AMessageOverTheLimitIsDroppedEvenWhenItsDelimiterCameInTheSa
     EXPECT_TRUE(out.reply.empty());
 }
 
+TEST_F(SessionTest, RepliesToOneReadOverTheUnsentBoundDropTheClient) {
+    // Small requests with large answers: one read may not make more reply
+    // than a client may leave unread.
+    settings.maxUnsent = 1000;
+    settings.beforeAccessReply = frame("ADV", {std::string(100, 'x')});
+    std::string eight;  // 8 replies of 109 + 11 bytes: 960
+    for (int i = 0; i < 8; ++i) eight += "LOG{$}";
+    const Session::Output fits = session.receive(eight);
+    EXPECT_FALSE(fits.drop);
+    EXPECT_EQ(fits.reply.size(), 960u);
+    const Session::Output over = session.receive(eight + "LOG{$}");
+    EXPECT_TRUE(over.drop);
+    EXPECT_TRUE(over.reply.empty());
+    ASSERT_FALSE(over.log.empty());
+    EXPECT_NE(over.log.back().find("not read"), std::string::npos) << over.log.back();
+}
+
 TEST(AccountsTest, BadFilesAreRefusedWithTheReason) {
     EXPECT_THROW(parseAccounts("not json"), AccountsError);
     EXPECT_THROW(parseAccounts("[]"), AccountsError);

@@ -1,0 +1,95 @@
+// The SIP socket is found by its port and watched by the event loop.
+#include "sip_engine/linphone/sip_socket_watch.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace pelex::sip_engine::linphone_rtc {
+namespace {
+
+/// A UDP socket on a free loopback port.
+struct Udp {
+    Udp() {
+        fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t n = sizeof a;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+        port = ntohs(a.sin_port);
+    }
+    ~Udp() { close(); }
+    void close() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+    void sendTo(int toPort) const {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(toPort));
+        ::sendto(fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    int fd = -1;
+    int port = 0;
+};
+
+bool runUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+TEST(SipSocketWatch, FindsTheSocketOfAPortAndNothingForOthers) {
+    Udp a, b;
+    EXPECT_EQ(findUdpSocket(a.port), a.fd);
+    EXPECT_EQ(findUdpSocket(b.port), b.fd);
+    EXPECT_EQ(findUdpSocket(0), -1);
+    const int gone = a.port;
+    a.close();
+    EXPECT_EQ(findUdpSocket(gone), -1);
+}
+
+TEST(SipSocketWatch, CallsBackWhenAMessageArrivesAndFollowsAReplacedSocket) {
+    int woken = 0;
+    SipSocketWatch watch([&] { ++woken; });
+    Udp stack, sender;
+    watch.follow(stack.port);
+    ASSERT_TRUE(watch.watching());
+    sender.sendTo(stack.port);
+    ASSERT_TRUE(runUntil([&] { return woken > 0; }));
+    char drop[16];
+    ::recv(stack.fd, drop, sizeof drop, 0);
+
+    // The stack replaced its socket (a new one on another port): followed.
+    Udp replacement;
+    stack.close();
+    watch.follow(replacement.port);
+    ASSERT_TRUE(watch.watching());
+    const int before = woken;
+    sender.sendTo(replacement.port);
+    EXPECT_TRUE(runUntil([&] { return woken > before; }));
+
+    watch.follow(0);
+    EXPECT_FALSE(watch.watching());
+}
+
+}  // namespace
+}  // namespace pelex::sip_engine::linphone_rtc
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
