@@ -25,7 +25,11 @@ void QtMessageBox::show(const std::u16string& text, const std::u16string& title,
     box.exec();
 }
 
-QtAudioOutput::QtAudioOutput(std::function<QString()> preferredOutput) : preferredOutput_(std::move(preferredOutput)) {}
+QtAudioOutput::QtAudioOutput(std::function<QString()> preferredOutput) : preferredOutput_(std::move(preferredOutput)) {
+    // Qt learns the sound server's devices in the background from the first
+    // question on: ask now, so the first ring already finds its output.
+    QMediaDevices::defaultAudioOutput();
+}
 
 QtAudioOutput::~QtAudioOutput() { stop(); }
 

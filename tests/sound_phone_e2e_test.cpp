@@ -82,7 +82,7 @@ TEST_F(AlertSounds, TheRingIsHeardOnAnIncomingCallAndStopsOnAnswer) {
     SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
     peerCallsThePhone();
     ASSERT_TRUE(waitFor([&] { return display() == "Line 1 INCOMING 1001"; }, 10s));
-    const auto streams = pumpWatchingStreams(4500ms);
+    const auto streams = pumpWatchingStreams(6500ms);
     EXPECT_FALSE(streams.empty()) << "the ring plays through the sound server";
     EXPECT_TRUE(onlyTheControlsOwn(streams)) << "the stack rings too";
 
