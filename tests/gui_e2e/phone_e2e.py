@@ -263,6 +263,19 @@ def tour(phone):
     ui.find("Sign in", 20)
     phone.shot("signed-out-by-dbus")
 
+    step("the host ends cleanly when told to, with a call in progress")
+    dbus = ["dbus-send", "--session", "--print-reply", "--dest=org.pelex.PelexMSN", "/PelexMSN"]
+    subprocess.run(dbus + ["org.pelex.PelexMSN._Pelex_MSN.imgLogin_Click"], env=phone.env, check=True, timeout=10,
+                   capture_output=True)
+    wait_idle(ui, 30, "the idle text after signing in again")
+    subprocess.run(dbus + ["org.pelex.PelexMSN._Pelex_MSN.Dial", "string:1001"], env=phone.env, check=True,
+                   timeout=10, capture_output=True)
+    wait_connected(ui, 30, "CONNECTED before the host is ended")
+    phone.host.send_signal(signal.SIGTERM)
+    code = phone.host.wait(20)
+    print("the host ended with", code, flush=True)
+    assert code == 0, "the host ended with %d (a crash or a sanitizer report; see its log)" % code
+
 
 def main():
     args = parse_args()
