@@ -9,7 +9,27 @@
 namespace pelex::sip_engine::linphone_rtc {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 bool isOff(linphone::Core& core) { return core.getGlobalState() == linphone::GlobalState::Off; }
+
+bool stillRegistered(linphone::Core& core) {
+    for (const auto& account : core.getAccountList()) {
+        const auto state = account->getState();
+        if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress) return true;
+    }
+    return false;
+}
+
+/// Starts unregistering every account that is (or is getting) registered.
+void unregisterAll(linphone::Core& core) {
+    for (const auto& account : core.getAccountList()) {
+        if (!account->getParams()->registerEnabled()) continue;
+        auto params = account->getParams()->clone();
+        params->enableRegister(false);
+        account->setParams(params);
+    }
+}
 
 /// Owned by the application object (Qt parent); deletes itself once the
 /// core is off.
@@ -17,9 +37,7 @@ class CoreStopper final : public QObject {
 public:
     CoreStopper(std::shared_ptr<linphone::Core> core, QObject* application)
         : QObject(application), core_(std::move(core)) {
-        // A stop that does not finish in time is completed the blocking way.
-        deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        core_->stopAsync();
+        unregisterAll(*core_);
         timer_.setInterval(10);
         connect(&timer_, &QTimer::timeout, this, &CoreStopper::turn);
         timer_.start();
@@ -31,9 +49,18 @@ public:
 private:
     void turn() {
         core_->iterate();
-        if (isOff(*core_) || std::chrono::steady_clock::now() > deadline_) {
+        const auto now = Clock::now();
+        if (!stopping_) {
+            // Accounts left on the core would make the stop sleep.
+            if (stillRegistered(*core_) && now < unregisterDeadline_) return;
+            core_->clearAccounts();
+            core_->stopAsync();
+            stopping_ = true;
+            return;
+        }
+        if (isOff(*core_) || now > stopDeadline_) {
             timer_.stop();
-            if (!isOff(*core_)) core_->stop();
+            if (!isOff(*core_)) core_->stop();  // did not finish in time: the blocking way
             core_.reset();
             deleteLater();
         }
@@ -41,7 +68,9 @@ private:
 
     std::shared_ptr<linphone::Core> core_;
     QTimer timer_;
-    std::chrono::steady_clock::time_point deadline_;
+    bool stopping_ = false;
+    Clock::time_point unregisterDeadline_ = Clock::now() + std::chrono::seconds(2);
+    Clock::time_point stopDeadline_ = Clock::now() + std::chrono::seconds(5);
 };
 
 }  // namespace

@@ -1,11 +1,14 @@
 #pragma once
 // Stopping a liblinphone core without holding up the user interface.
 //
-// The stack's own blocking stop turns the core and sleeps 50 ms at a time
-// until every call and transaction has wound down (up to a second). Here the
-// core is stopped asynchronously and turned from a timer of the event loop
-// until it is off, then released. Should the application end first, the
-// rest of the stop is done at once as the application object goes.
+// The stack's own stop turns the core and sleeps between turns, 50 ms at a
+// time while calls wind down and 100 ms at a time while its accounts
+// unregister (at least once whenever it still has an account): up to a
+// second or two with the window frozen. Here the accounts are unregistered
+// and removed first, then the core is stopped asynchronously, all turned
+// from a timer of the event loop, and released once it is off. Should the
+// application end first, the rest of the stop is done at once as the
+// application object goes.
 
 #include <linphone++/linphone.hh>
 

@@ -5,7 +5,9 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 
@@ -39,7 +41,16 @@ public:
     void onLogMessageWritten(const std::shared_ptr<linphone::LoggingService>&, const std::string& domain,
                              linphone::LogLevel, const std::string& message) override {
         const std::lock_guard lock(mutex_);
-        if (out_) out_ << domain << ": " << message << '\n';
+        if (!out_) return;
+        const auto now = std::chrono::system_clock::now();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+        std::tm local{};
+        localtime_r(&seconds, &local);
+        char stamp[16];
+        std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                      static_cast<int>(ms));
+        out_ << stamp << ' ' << domain << ": " << message << '\n';
     }
 
 private:
@@ -104,6 +115,10 @@ public:
         // ringer and ring-back tone stay silent ("native" ringing is the
         // stack's name for an application that rings by itself).
         config->setInt("sound", "use_native_ringing", 1);
+        // Nor its other tones (call waiting, on hold, the beeps when a call
+        // ends or fails): the phone's sounds are its own, and the stack's
+        // tone player lingering after each call only delays the next one.
+        config->setInt("sound", "tone_indications", 0);
         // An unanswered incoming call rings until the caller gives up. The
         // bound only ends a call whose cancel never arrived (proxies give up
         // after two or three minutes), and it answers "not available", not busy.
@@ -143,6 +158,9 @@ public:
             if (auto self = weak.lock()) self->tick();
         });
         timer_->start(options_.iterateMs);
+        context_->onBusy = [this] {
+            if (timer_ && timer_->interval() != fastMs()) timer_->start(fastMs());
+        };
     }
 
     std::shared_ptr<IRTCClientProvisioning> Provisioning() override { return shared_from_this(); }
@@ -476,6 +494,7 @@ private:
     // the engine may hold sessions and profiles longer than the client, so
     // they let go of them here, and only then is the core stopped.
     void stopCore() {
+        context_->onBusy = nullptr;
         timer_.reset();
         sound_.reset();
         sipSocket_.follow(0);

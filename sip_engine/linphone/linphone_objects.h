@@ -33,7 +33,12 @@ struct Context {
     std::vector<std::weak_ptr<LinphoneProfile>> profiles;
     /// The stack is turned faster until then (signalling under way).
     std::chrono::steady_clock::time_point busyUntil{};
-    void markBusy() { busyUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2); }
+    void markBusy() {
+        busyUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        if (onBusy) onBusy();
+    }
+    /// Called when the stack becomes busy (the client turns it faster at once).
+    std::function<void()> onBusy;
 
     /// Queues an event; it reaches the sink after the current stack call.
     void post(rtc::EventType type, std::function<void(rtc::IRTCEventSink&, rtc::EventType)> deliver);
