@@ -1,10 +1,19 @@
 // pelex-sip-bench: starts the loopback SIP rig and measures the SIP engine on
 // liblinphone. Prints one "name value unit" line per figure:
+//   call_cpu_percent          one core's share the phone uses while connected for 30 s
+//                             (sound through a private PulseAudio, the flash tone
+//                             every second as the control sends it)
+//   peer_call_cpu_percent     the peer user agent's share on the same call (it plays
+//                             through the same sound server, in real time)
 //   init_to_registered_ms     Init() until the registered outcome (median of 5)
-//   connect_to_connected_ms   Connect() to an auto-answering peer until CONNECTED (median of 5)
-//   peer_call_setup_ms        the same call placed by the peer user agent itself (median of 5)
+//   connect_to_connected_ms   Connect() to an auto-answering peer until CONNECTED (median of 11)
+//   peer_call_setup_ms        the same call placed by the peer user agent itself (median of 11)
 //   idle_cpu_percent          one core's share used while registered and idle for 30 s
 //   idle_rss_mb               resident memory at the end of that idle time
+//   signout_longest_stall_ms  the longest the event loop stood still from ShutDown to
+//                             SignOut and while the stack stopped afterwards
+//   replace_longest_stall_ms  the same when a registered engine is simply released
+//                             (a new sign-in replaces it)
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -16,12 +25,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/engine_driver.h"
 #include "tests/rig/rig_fixture.h"
+#include "tests/rig/sound_fixture.h"
 
 namespace {
 
@@ -30,6 +44,8 @@ using Clock = std::chrono::steady_clock;
 using pelex::testing::BaresipControl;
 using pelex::testing::EngineDriver;
 using pelex::testing::SipRig;
+using pelex::testing::SipRigOptions;
+using pelex::testing::SoundRig;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -45,14 +61,44 @@ double cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+/// CPU seconds (user and system) process `pid` has used so far.
+double cpuSecondsOf(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');  // the command name may hold spaces
+    if (close == std::string::npos) throw std::runtime_error("no such process " + std::to_string(pid));
+    std::istringstream fields(text.substr(close + 2));
+    std::string skip;
+    for (int i = 0; i < 11; ++i) fields >> skip;  // state ... cmajflt
+    long utime = 0, stime = 0;
+    fields >> utime >> stime;
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+int pidOf(const std::string& name) {
+    int pid = 0;
+    std::ifstream(SipRig::dir() + "/" + name + ".pid") >> pid;
+    if (pid <= 0) throw std::runtime_error("no pid of " + name);
+    return pid;
+}
+
 double residentMb() {
     long pages = 0, resident = 0;
     std::ifstream("/proc/self/statm") >> pages >> resident;
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-std::unique_ptr<EngineDriver> newPhone() {
-    return std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword);
+std::unique_ptr<EngineDriver> registeredPhone(BaresipControl* peer = nullptr) {
+    auto phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword);
+    phone->engine->Init();
+    if (!phone->waitForEvent("RegOK 2", 10s, peer)) throw std::runtime_error("no registration");
+    return phone;
+}
+
+void runLoop(std::chrono::milliseconds time) {
+    QEventLoop loop;
+    QTimer::singleShot(time, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool peerEstablishedOutgoing(const BaresipControl& peer) {
@@ -62,21 +108,87 @@ bool peerEstablishedOutgoing(const BaresipControl& peer) {
     return false;
 }
 
+/// Watches the event loop for `work`: the longest gap between two turns of a
+/// 5 ms timer, which is how long the window would have stood still.
+class StallWatch {
+public:
+    StallWatch() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const auto now = Clock::now();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+        timer_.start(5);
+    }
+    double longestMs() const { return ms(longest_); }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_ = Clock::now();
+    Clock::duration longest_{};
+};
+
+/// The cost of a connected call on both ends, with sound through a private
+/// PulseAudio: the phone plays to and records from its default devices, the
+/// peer plays what it hears into its own sink in real time (through ALSA's
+/// pulse plugin) and sends a tone file.
+void measureCallCost() {
+    SoundRig sound;
+    unsetenv("PELEX_SIP_AUDIO");
+    SipRigOptions options;
+    options.peerPlayer = "pulse";
+    options.peerVoice = "melody";  // a minute long: a call of half a minute hears it all along
+    SipRig rig(options);
+    BaresipControl peer(SipRig::peerControlPort());
+    {
+        auto phone = registeredPhone(&peer);
+        phone->engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
+        phone->engine->Connect();
+        if (!phone->waitForEvent("Status Line 1 CONNECTED", 10s, &peer)) throw std::runtime_error("no call");
+        phone->pump(2s, &peer);  // streams settle
+
+        // The control sends the flash tone on every tick of its call timer.
+        QTimer flash;
+        QObject::connect(&flash, &QTimer::timeout, [&] { phone->engine->Key(12); });
+        flash.start(1000);
+        const int peerPid = pidOf("baresip");
+        const double ours = cpuSeconds(), theirs = cpuSecondsOf(peerPid);
+        const auto start = Clock::now();
+        runLoop(30s);
+        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        const double phoneShare = 100.0 * (cpuSeconds() - ours) / wall;
+        const double peerShare = 100.0 * (cpuSecondsOf(peerPid) - theirs) / wall;
+        flash.stop();
+        if (!phone->saw("Status Line 1 CONNECTED") || phone->saw("CallDisconnect"))
+            throw std::runtime_error("the call did not last");
+        std::printf("call_cpu_percent %.2f %%\n", phoneShare);
+        std::printf("peer_call_cpu_percent %.2f %%\n", peerShare);
+        phone->engine->Terminate();
+        phone->waitForEvent("CallDisconnect", 5s, &peer);
+    }
+    runLoop(1s);  // the released stack stops in the background
+    setenv("PELEX_SIP_AUDIO", "files", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir data;
     setenv("PELEX_SIP_DATA_DIR", data.path().toLocal8Bit().constData(), 1);
-    setenv("PELEX_SIP_AUDIO", "files", 1);
     setenv("PULSE_SERVER", "unix:/nonexistent", 0);
     QCoreApplication app(argc, argv);
     try {
+        // First, while no stack of this process has met a sound server.
+        measureCallCost();
+        setenv("PULSE_SERVER", "unix:/nonexistent", 1);
+
         SipRig rig;
         BaresipControl peer(SipRig::peerControlPort());
 
         std::vector<double> registration;
         for (int i = 0; i < 5; ++i) {
-            auto phone = newPhone();
+            auto phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser,
+                                                        SipRig::kPhonePassword);
             const auto start = Clock::now();
             phone->engine->Init();
             if (!phone->waitForEvent("RegOK 2", 10s)) throw std::runtime_error("no registration");
@@ -84,11 +196,9 @@ int main(int argc, char** argv) {
         }
         std::printf("init_to_registered_ms %.1f ms\n", median(registration));
 
-        auto phone = newPhone();
-        phone->engine->Init();
-        if (!phone->waitForEvent("RegOK 2", 10s)) throw std::runtime_error("no registration");
+        auto phone = registeredPhone();
         std::vector<double> ours, theirs;
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 11; ++i) {
             phone->events.raised.clear();
             phone->engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
             const auto start = Clock::now();
@@ -111,16 +221,33 @@ int main(int argc, char** argv) {
         std::printf("connect_to_connected_ms %.1f ms\n", median(ours));
         std::printf("peer_call_setup_ms %.1f ms\n", median(theirs));
 
-        // Idle: the real event loop, blocked between the stack's timer ticks.
+        // Idle: the real event loop, blocked between the stack's turns.
         const double cpuBefore = cpuSeconds();
         const auto idleStart = Clock::now();
-        QEventLoop idle;
-        QTimer::singleShot(30s, &idle, &QEventLoop::quit);
-        idle.exec();
+        runLoop(30s);
         const double wall = std::chrono::duration<double>(Clock::now() - idleStart).count();
         std::printf("idle_cpu_percent %.2f %%\n", 100.0 * (cpuSeconds() - cpuBefore) / wall);
         std::printf("idle_rss_mb %.1f MB\n", residentMb());
         if (phone->saw("RegFail Number is not registered.")) throw std::runtime_error("the phone lost its registration");
+
+        // Signing out, and the stack stopping after it.
+        {
+            StallWatch watch;
+            phone->engine->Terminate();
+            phone->engine->ShutDown();
+            if (!phone->waitForEvent("SignOut", 10s)) throw std::runtime_error("no sign-out");
+            phone.reset();
+            runLoop(1s);
+            std::printf("signout_longest_stall_ms %.1f ms\n", watch.longestMs());
+        }
+        // A registered engine released at once (a new sign-in replaces it).
+        {
+            auto replaced = registeredPhone();
+            StallWatch watch;
+            replaced.reset();
+            runLoop(1s);
+            std::printf("replace_longest_stall_ms %.1f ms\n", watch.longestMs());
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pelex-sip-bench: %s\n", e.what());
         return 1;
