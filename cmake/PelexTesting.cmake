@@ -11,10 +11,16 @@ function(pelex_add_test name)
     set(labels unit)
   endif()
   # End-to-end tests each start their own rig on a free block of ports, in
-  # a folder of their own process, so they run side by side.
+  # a folder of their own process, so they run side by side. They mostly wait
+  # on timers and peers, so they are started first (a high cost) and the
+  # quick unit tests fill the gaps.
+  set(cost)
+  if("e2e" IN_LIST labels)
+    set(cost COST 1000)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" ${ARG_PROPERTIES})
+    PROPERTIES LABELS "${labels}" ${cost} ${ARG_PROPERTIES})
 endfunction()
 
 # pelex_add_benchmark(NAME SOURCES... LIBS...)
