@@ -129,15 +129,15 @@ private:
 };
 
 /// The cost of a connected call on both ends, with sound through a private
-/// PulseAudio: the phone plays to and records from its default devices, the
-/// peer plays what it hears into its own sink in real time (through ALSA's
-/// pulse plugin) and sends a tone file.
+/// PulseAudio: each end plays what it hears to its own speaker and sends
+/// what its own microphone records, in real time (the peer through ALSA's
+/// pulse plugin), so both do the same work.
 void measureCallCost() {
     SoundRig sound;
     unsetenv("PELEX_SIP_AUDIO");
     SipRigOptions options;
     options.peerPlayer = "pulse";
-    options.peerVoice = "melody";  // a minute long: a call of half a minute hears it all along
+    options.peerVoice = "mic";
     SipRig rig(options);
     BaresipControl peer(SipRig::peerControlPort());
     {
