@@ -12,6 +12,7 @@
 #include <iterator>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/engine_driver.h"
@@ -160,6 +161,29 @@ TEST_F(SipEndToEnd, OutgoingCallRingsConnectsCarriesRtpAndTonesThenHangsUp) {
     EXPECT_GT(voiceIn, 50) << "voice packets from the peer";
     EXPECT_GT(voiceOut, 50) << "voice packets to the peer";
     EXPECT_EQ(tones, (std::set<int>{1, 10, 11, 16})) << "telephone events, flash included";
+}
+
+TEST_F(SipEndToEnd, KeysPressedTogetherWithTheFlashAllReachTheWireInOrder) {
+    auto& p = registeredPhone();
+    callPeer("1001");
+    ASSERT_TRUE(p.waitFor([&] { return peer->has("CALL_ESTABLISHED", "1001"); }, 5s, peer.get()));
+    p.pump(1s, peer.get());
+    QTemporaryDir captureDir;
+    PacketCapture capture(captureDir.filePath("tones.pcap").toStdString());
+    // The timer's flash and a user typing fast, within one turn of the loop:
+    // the stack drops a tone asked for while another is going out.
+    for (std::int16_t key : {12, 5, 11, 1, 10}) p.engine->Key(key);
+    p.pump(2s, peer.get());
+    p.engine->Terminate();
+    ASSERT_TRUE(p.waitForEvent("Status Line 1 DISCONNECTED", 5s, peer.get()));
+
+    std::vector<int> events;  // each event once, in the order they went out
+    for (const auto& r : capture.stopAndDecode()) {
+        const bool toPeer = r.destinationPort >= SipRig::peerRtpFirst() && r.destinationPort <= SipRig::peerRtpLast();
+        if (toPeer && r.telephoneEvent >= 0 && (events.empty() || events.back() != r.telephoneEvent))
+            events.push_back(r.telephoneEvent);
+    }
+    EXPECT_EQ(events, (std::vector<int>{16, 5, 11, 1, 10}));
 }
 
 TEST_F(SipEndToEnd, IncomingCallShowsTheCallerAndIsAnswered) {

@@ -15,6 +15,7 @@
 #include "sip_engine/linphone/linphone_objects.h"
 #include "sip_engine/linphone/sip_socket_watch.h"
 #include "sip_engine/linphone/tone_file.h"
+#include "sip_engine/linphone/tone_pacer.h"
 #include "sip_engine/linphone/tuning_wizard.h"
 #include "sip_engine/rtc/event_values.h"
 #include "sip_engine/rtc/rtc_error.h"
@@ -200,7 +201,21 @@ public:
         if (toneCode < 0 || toneCode > 16) throw RTCError("no such touch tone");
         auto call = context_->liveCore().getCurrentCall();
         if (!call) throw RTCError("no call to send a touch tone on");
-        if (call->sendDtmf(kTones[toneCode]) != 0) throw RTCError("the touch tone was not sent");
+        // Tones still waiting for an earlier call are not sent on this one.
+        if (toneCall_.lock() != call) tones_.clear();
+        toneCall_ = call;
+        tones_.add(kTones[toneCode]);
+    }
+
+    /// Hands one paced tone to the call it was meant for, while that call lasts.
+    bool sendTone(char tone) {
+        auto call = toneCall_.lock();
+        if (!call || !context_->core) return false;
+        const auto state = call->getState();
+        if (state == linphone::Call::State::End || state == linphone::Call::State::Released ||
+            state == linphone::Call::State::Error)
+            return false;
+        return call->sendDtmf(tone) == 0;
     }
 
     void InvokeTuningWizard(WindowHandle parent) override {
@@ -495,6 +510,8 @@ private:
     // they let go of them here, and only then is the core stopped.
     void stopCore() {
         context_->onBusy = nullptr;
+        tones_.clear();
+        toneCall_.reset();
         timer_.reset();
         sound_.reset();
         sipSocket_.follow(0);
@@ -518,6 +535,8 @@ private:
     std::shared_ptr<SoundDevices> sound_;
     bool soundProbeDue_ = false;
     SipSocketWatch sipSocket_{[this] { tick(); }};
+    TonePacer tones_{[this](char tone) { return sendTone(tone); }};
+    std::weak_ptr<linphone::Call> toneCall_;
     std::vector<std::shared_ptr<LinphoneSession>> sessionsKeptAlive_;  // calls the stack started
     bool iterating_ = false;
     bool shuttingDown_ = false;
