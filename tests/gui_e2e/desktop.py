@@ -52,6 +52,23 @@ class Desktop:
             raise RuntimeError("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
         self.env.pop("WAYLAND_DISPLAY", None)
+        # The server is asked once before anything else uses it, so a display
+        # that does not take connections fails here, with its log, and not as
+        # an application that never shows up.
+        deadline = time.monotonic() + 10
+        while subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env, capture_output=True,
+                             timeout=10).returncode != 0:
+            if time.monotonic() > deadline:
+                raise RuntimeError("Xvfb on :%s does not take connections: %s" % (number, self.log_tail("xvfb")))
+            time.sleep(0.1)
+
+    def log_tail(self, name, size=3000):
+        """The end of a started process's log, or "" when it has none."""
+        path = os.path.join(self.workdir, name + ".log")
+        if not os.path.exists(path):
+            return ""
+        with open(path, errors="replace") as f:
+            return f.read()[-size:]
 
     def _start_buses(self):
         bus = self.spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--print-address=1"],

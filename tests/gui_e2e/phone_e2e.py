@@ -303,11 +303,9 @@ def main():
                     phone.shot("failure")
                 except Exception as e:  # the display may be gone
                     print("no failure screenshot:", e)
-                for name in ("pelexmsn-host", "account-server"):
-                    log = os.path.join(work, name + ".log")
-                    if os.path.exists(log):
-                        print("== %s log (tail)" % name)
-                        print(open(log, errors="replace").read()[-3000:])
+                for name in ("pelexmsn-host", "account-server", "xvfb"):
+                    print("== %s log (tail)" % name)
+                    print(phone.desk.log_tail(name))
             phone.stop()
         shutil.rmtree(work, ignore_errors=True)
     print("all steps passed")
