@@ -135,10 +135,7 @@ private:
 void measureCallCost() {
     SoundRig sound;
     unsetenv("PELEX_SIP_AUDIO");
-    SipRigOptions options;
-    options.peerPlayer = "pulse";
-    options.peerVoice = "mic";
-    SipRig rig(options);
+    SipRig rig(SipRigOptions::peerOnSoundServer());
     BaresipControl peer(SipRig::peerControlPort());
     {
         auto phone = registeredPhone(&peer);

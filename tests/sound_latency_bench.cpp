@@ -114,9 +114,7 @@ int main(int argc, char** argv) {
     try {
         SoundRig sound;
         sound.addSink("pair_speaker", "Second peer speaker");
-        SipRigOptions options;
-        options.peerPlayer = "pulse";
-        options.peerVoice = "mic";
+        auto options = SipRigOptions::peerOnSoundServer();
         options.secondPeer = true;
         SipRig rig(options);
         BaresipControl peer(SipRig::peerControlPort());

@@ -97,9 +97,7 @@ TEST(SoundRig, AnAddedDeviceCanBeRemovedAndTheServerStopsWithItsOwner) {
 TEST(SoundRig, TwoPeersTalkThroughTheSoundServer) {
     SoundRig sound;
     sound.addSink("pair_speaker", "Second peer speaker");
-    SipRigOptions options;
-    options.peerPlayer = "pulse";
-    options.peerVoice = "mic";
+    auto options = SipRigOptions::peerOnSoundServer();
     options.secondPeer = true;
     SipRig rig(options);
     BaresipControl peer(SipRig::peerControlPort());

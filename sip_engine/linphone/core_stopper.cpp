@@ -13,14 +13,6 @@ using Clock = std::chrono::steady_clock;
 
 bool isOff(linphone::Core& core) { return core.getGlobalState() == linphone::GlobalState::Off; }
 
-bool stillRegistered(linphone::Core& core) {
-    for (const auto& account : core.getAccountList()) {
-        const auto state = account->getState();
-        if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress) return true;
-    }
-    return false;
-}
-
 /// Starts unregistering every account that is (or is getting) registered.
 void unregisterAll(linphone::Core& core) {
     for (const auto& account : core.getAccountList()) {
@@ -52,7 +44,7 @@ private:
         const auto now = Clock::now();
         if (!stopping_) {
             // Accounts left on the core would make the stop sleep.
-            if (stillRegistered(*core_) && now < unregisterDeadline_) return;
+            if (anyAccountRegistered(*core_) && now < unregisterDeadline_) return;
             core_->clearAccounts();
             core_->stopAsync();
             stopping_ = true;
@@ -74,6 +66,14 @@ private:
 };
 
 }  // namespace
+
+bool anyAccountRegistered(linphone::Core& core) {
+    for (const auto& account : core.getAccountList()) {
+        const auto state = account->getState();
+        if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress) return true;
+    }
+    return false;
+}
 
 void stopInBackground(std::shared_ptr<linphone::Core> core) {
     if (!core || isOff(*core)) return;

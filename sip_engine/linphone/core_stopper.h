@@ -21,4 +21,7 @@ namespace pelex::sip_engine::linphone_rtc {
 /// running Qt application it is stopped before this returns.
 void stopInBackground(std::shared_ptr<linphone::Core> core);
 
+/// True while an account of `core` is registered or registering.
+bool anyAccountRegistered(linphone::Core& core);
+
 }  // namespace pelex::sip_engine::linphone_rtc

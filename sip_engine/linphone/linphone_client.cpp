@@ -159,9 +159,7 @@ public:
             if (auto self = weak.lock()) self->tick();
         });
         timer_->start(options_.iterateMs);
-        context_->onBusy = [this] {
-            if (timer_ && timer_->interval() != fastMs()) timer_->start(fastMs());
-        };
+        context_->onBusy = [this] { paceTurns(); };
     }
 
     std::shared_ptr<IRTCClientProvisioning> Provisioning() override { return shared_from_this(); }
@@ -473,12 +471,7 @@ private:
         iterating_ = false;
         if (!context_->core) return;
         if (auto transports = context_->core->getTransportsUsed()) sipSocket_.follow(transports->getUdpPort());
-        const auto now = std::chrono::steady_clock::now();
-        if (context_->core && now < context_->busyUntil) {
-            if (timer_->interval() != fastMs()) timer_->setInterval(fastMs());
-        } else if (timer_->interval() != options_.iterateMs) {
-            timer_->setInterval(options_.iterateMs);
-        }
+        paceTurns();
         if (shuttingDown_ && !cleanupPosted_ && cleanupDone()) {
             cleanupPosted_ = true;
             context_->post(EventType::Client, [](IRTCEventSink& sink, EventType type) {
@@ -490,19 +483,20 @@ private:
         context_->drain();
     }
 
-    // While signalling is under way: the stack defers some sending to its next turn.
-    int fastMs() const { return std::min(2, options_.iterateMs); }
+    // Every 2 ms while signalling is under way (the stack defers some sending
+    // to its next turn), else every iterateMs. A changed interval restarts
+    // the timer, so a request just made is sent within 2 ms.
+    void paceTurns() {
+        if (!timer_) return;
+        const bool busy = std::chrono::steady_clock::now() < context_->busyUntil;
+        const int interval = busy ? std::min(2, options_.iterateMs) : options_.iterateMs;
+        if (timer_->interval() != interval) timer_->setInterval(interval);
+    }
 
     bool cleanupDone() const {
         if (std::chrono::steady_clock::now() > cleanupDeadline_) return true;
         auto& core = *context_->core;
-        if (core.getCallsNb() > 0) return false;
-        for (const auto& account : core.getAccountList()) {
-            const auto state = account->getState();
-            if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress)
-                return false;
-        }
-        return true;
+        return core.getCallsNb() == 0 && !anyAccountRegistered(core);
     }
 
     // The stack's calls and accounts must go before the core that made them:

@@ -34,10 +34,10 @@ void SoundDevices::refresh(bool detectAgain) {
     offered_ = offeredDevices(all, server_);
     pick_ = pickDevices(offered_, choice(), server_);
 
-    if (pick_.microphone)
-        if (auto d = device(pick_.microphone->id)) core_->setDefaultInputAudioDevice(d);
+    const auto [microphone, speaker] = pickedDevices();
+    if (microphone) core_->setDefaultInputAudioDevice(microphone);
+    if (speaker) core_->setDefaultOutputAudioDevice(speaker);
     if (pick_.speaker) {
-        if (auto d = device(pick_.speaker->id)) core_->setDefaultOutputAudioDevice(d);
         core_->setRingerDevice(pick_.speaker->id);
         core_->setMediaDevice(pick_.speaker->id);
     }
@@ -53,21 +53,24 @@ void SoundDevices::refresh(bool detectAgain) {
     }
 }
 
+SoundDevices::Devices SoundDevices::pickedDevices() const {
+    return {pick_.microphone ? device(pick_.microphone->id) : nullptr,
+            pick_.speaker ? device(pick_.speaker->id) : nullptr};
+}
+
 void SoundDevices::applyTo(linphone::Call& call) {
-    if (pick_.microphone)
-        if (auto d = device(pick_.microphone->id)) call.setInputAudioDevice(d);
-    if (pick_.speaker)
-        if (auto d = device(pick_.speaker->id)) call.setOutputAudioDevice(d);
+    const auto [microphone, speaker] = pickedDevices();
+    if (microphone) call.setInputAudioDevice(microphone);
+    if (speaker) call.setOutputAudioDevice(speaker);
 }
 
 void SoundDevices::choose(const AudioChoice& chosen) {
     if (store_) store_->save(chosen);
     refresh(false);
     if (core_->getCallsNb() == 0) return;
-    if (pick_.microphone)
-        if (auto d = device(pick_.microphone->id)) core_->setInputAudioDevice(d);
-    if (pick_.speaker)
-        if (auto d = device(pick_.speaker->id)) core_->setOutputAudioDevice(d);
+    const auto [microphone, speaker] = pickedDevices();
+    if (microphone) core_->setInputAudioDevice(microphone);
+    if (speaker) core_->setOutputAudioDevice(speaker);
 }
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -47,6 +47,12 @@ public:
     std::shared_ptr<linphone::AudioDevice> device(const std::string& id) const;
 
 private:
+    struct Devices {
+        std::shared_ptr<linphone::AudioDevice> microphone, speaker;
+    };
+    /// The stack's devices for the current pick (null where none).
+    Devices pickedDevices() const;
+
     std::shared_ptr<linphone::Core> core_;
     std::shared_ptr<AudioChoiceStore> store_;
     SoundNoteHandler note_;

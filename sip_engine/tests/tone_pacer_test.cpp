@@ -107,9 +107,3 @@ TEST(TonePacer, AnEndedCallDropsWhatWaitsAndTheNextCallStartsAfresh) {
 
 }  // namespace
 }  // namespace pelex::sip_engine::linphone_rtc
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

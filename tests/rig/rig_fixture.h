@@ -37,6 +37,15 @@ struct SipRigOptions {
     std::string peerPlayer = "null";
     /// What the peer sends: "tone" (1 kHz), "melody" or "mic" (source peer_mic).
     std::string peerVoice = "tone";
+
+    /// The peer at a desk: it plays what it hears to its speaker and sends
+    /// what its microphone records, both on the sound server in $PULSE_SERVER.
+    static SipRigOptions peerOnSoundServer() {
+        SipRigOptions options;
+        options.peerPlayer = "pulse";
+        options.peerVoice = "mic";
+        return options;
+    }
     /// A second peer, user 1004, answering by itself and playing into sink
     /// pair_speaker of $PULSE_SERVER.
     bool secondPeer = false;
