@@ -13,6 +13,8 @@
 
 #include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/linphone/network_follower.h"
+#include "sip_engine/linphone/network_settings.h"
 #include "sip_engine/linphone/sip_socket_watch.h"
 #include "sip_engine/linphone/tone_file.h"
 #include "sip_engine/linphone/tone_pacer.h"
@@ -127,6 +129,8 @@ public:
         config->setInt("sip", "inc_timeout_status_code", 480);
         config->setInt("video", "capture", 0);
         config->setInt("video", "display", 0);
+        network_ = std::make_unique<NetworkFollower>(context_, [this] { registerPausedNow(); });
+        applyNetworkSettings(*config, network_->watching());
         auto core = factory->createCoreWithConfig(config, nullptr);
         if (!core) throw RTCError("the SIP stack did not start");
         core->enableAutoIterate(false);
@@ -160,6 +164,7 @@ public:
         });
         timer_->start(options_.iterateMs);
         context_->onBusy = [this] { paceTurns(); };
+        network_->start();
     }
 
     std::shared_ptr<IRTCClientProvisioning> Provisioning() override { return shared_from_this(); }
@@ -262,6 +267,8 @@ public:
         ++p->retryGeneration;
         if (!p->account) {
             p->account = createAccount(core, p->provisioned);
+            if (network_)
+                if (auto server = p->account->getParams()->getServerAddress()) network_->setServer(server->getDomain());
             core.addAccount(p->account);
             core.setDefaultAccount(p->account);
         } else {
@@ -301,16 +308,22 @@ public:
         switch (state) {
             case R::None:
             case R::Cleared:
-                // Pausing between attempts clears the account; it is still failing.
-                if (profile->retryPending) return;
+                // Pausing between attempts clears the account; it is still
+                // failing. A network change drops the registration to make a
+                // new one from the new address.
+                if (profile->retryPending || context_->networkSwitching) return;
                 mapped = RegistrationState::NotRegistered;
                 break;
             case R::Progress:
                 profile->attemptStarted = std::chrono::steady_clock::now();
                 if (profile->state != RegistrationState::Registered) mapped = RegistrationState::Registering;
                 break;
-            case R::Ok: mapped = RegistrationState::Registered; break;
+            case R::Ok:
+                context_->networkSwitching = false;
+                mapped = RegistrationState::Registered;
+                break;
             case R::Failed:
+                context_->networkSwitching = false;
                 if (isRejection(code)) {
                     // A rejected password is not tried again by itself: retries
                     // with the same wrong password get accounts locked.
@@ -438,6 +451,18 @@ private:
         });
     }
 
+    // A profile that waits out the pause after a failed attempt registers at
+    // once (the network is back, or new).
+    void registerPausedNow() {
+        for (const auto& weak : context_->profiles) {
+            auto p = weak.lock();
+            if (!p || !p->retryPending || !p->account || shuttingDown_) continue;
+            p->retryPending = false;
+            ++p->retryGeneration;
+            setRegistering(*p->account, true);
+        }
+    }
+
     std::shared_ptr<LinphoneProfile> profileOf(const std::shared_ptr<linphone::Account>& account) {
         for (const auto& weak : context_->profiles)
             if (auto p = weak.lock(); p && p->account == account) return p;
@@ -504,6 +529,7 @@ private:
     // they let go of them here, and only then is the core stopped.
     void stopCore() {
         context_->onBusy = nullptr;
+        network_.reset();
         tones_.clear();
         toneCall_.reset();
         timer_.reset();
@@ -527,6 +553,7 @@ private:
     std::shared_ptr<Listener> listener_;
     std::unique_ptr<QTimer> timer_;
     std::shared_ptr<SoundDevices> sound_;
+    std::unique_ptr<NetworkFollower> network_;
     bool soundProbeDue_ = false;
     SipSocketWatch sipSocket_{[this] { tick(); }};
     TonePacer tones_{[this](char tone) { return sendTone(tone); }};
