@@ -23,7 +23,8 @@
 //                                        and under 1000 packets a second of junk to its
 //                                        SIP port (10 s each)
 //   flood_longest_stall_ms               the longest the event loop stood still under it
-// Runs as root (network namespaces).
+// Runs as root (network namespaces). Arguments pick parts: reregister, call,
+// loss, flood (default: all).
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -93,15 +94,6 @@ double msToRegistration(EngineDriver& phone, std::size_t count, Wall::time_point
     return (registrationTimes()[count] - wallSeconds(since)) * 1000.0;
 }
 
-/// Share of 20 ms blocks of `audio` in which `frequency` is heard.
-double blocksWithTone(const Audio& audio, double frequency) {
-    const auto blocks = toneBlocks(audio.samples, audio.rate, frequency, 20);
-    if (blocks.empty()) return 0;
-    return double(std::count_if(blocks.begin(), blocks.end(),
-                                [](const ToneBlock& b) { return b.amplitude >= 500 && b.share >= 0.3; })) /
-           double(blocks.size());
-}
-
 /// From `since`, ms until a run of 25 blocks (500 ms) with the tone begins.
 double msUntilToneHolds(const SourceRecorder& recorder, double frequency, Clock::time_point since) {
     const Audio audio = recorder.audio();
@@ -142,7 +134,7 @@ public:
         std::vector<double> times;
         for (int i = 0; i < kRuns; ++i) {
             const auto count = registrationTimes().size();
-            network->changeAddress(i % 2 == 0 ? "192.0.2.7" : NetworkRig::kPhoneAddress);
+            moveAddress();
             times.push_back(msToRegistration(*phone, count, Wall::now()));
             phone->pump(1s, peer.get());
         }
@@ -188,7 +180,7 @@ public:
             SourceRecorder phoneHears(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
             phone->pump(1s, peer.get());
             const auto changed = Clock::now();
-            network->changeAddress(i % 2 == 0 ? "192.0.2.7" : NetworkRig::kPhoneAddress);
+            moveAddress();
             phone->pump(4s, peer.get());
             toFar.push_back(msUntilToneHolds(farHears, kUserTone, changed));
             toPhone.push_back(msUntilToneHolds(phoneHears, kTone, changed));
@@ -270,6 +262,11 @@ public:
     }
 
 private:
+    /// The phone's address moves between two addresses on its link.
+    void moveAddress() {
+        address = address == NetworkRig::kPhoneAddress ? "192.0.2.7" : NetworkRig::kPhoneAddress;
+        network->changeAddress(address);
+    }
     void callPeer() {
         peer->clear();
         phone->events.raised.clear();
@@ -293,7 +290,14 @@ private:
         SourceRecorder nearHears(SoundRig::monitorOf(nearSpeaker));
         SourceRecorder farHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
         phone->pump(8s, peer.get());
-        return {blocksWithTone(nearHears.audio(), nearTone), blocksWithTone(farHears.audio(), farTone)};
+        const Audio near = nearHears.audio(), far = farHears.audio();
+        // PELEX_BENCH_KEEP names a folder to keep the recordings in, for a listen.
+        if (const char* keep = std::getenv("PELEX_BENCH_KEEP")) {
+            const std::string stem = std::string(keep) + "/" + nearSpeaker + "-loss" + std::to_string(int(loss));
+            writeWav(stem + ".wav", near);
+            writeWav(stem + "-far.wav", far);
+        }
+        return {toneContinuity(near.samples, near.rate, nearTone), toneContinuity(far.samples, far.rate, farTone)};
     }
 
     SoundRig sound;
@@ -301,6 +305,7 @@ private:
     std::unique_ptr<BaresipControl> peer;
     std::unique_ptr<BaresipControl> pair;
     std::unique_ptr<EngineDriver> phone;
+    std::string address = NetworkRig::kPhoneAddress;
 };
 
 }  // namespace
@@ -314,13 +319,22 @@ int main(int argc, char** argv) {
         // The private system bus comes before anything in this process uses one.
         SystemBus bus;
         StandInLogind logind(bus.address());
+        // Parts to run: any of reregister, call, loss, flood (default: all).
+        auto wanted = [&](const char* part) {
+            if (argc < 2) return true;
+            for (int i = 1; i < argc; ++i)
+                if (std::strcmp(argv[i], part) == 0) return true;
+            return false;
+        };
         Bench bench;
-        bench.addressChanges();
-        bench.linkComesBack();
-        bench.resumes(logind);
-        bench.callAcrossAddressChanges();
-        bench.continuityUnderLoss();
-        bench.flood();
+        if (wanted("reregister")) {
+            bench.addressChanges();
+            bench.linkComesBack();
+            bench.resumes(logind);
+        }
+        if (wanted("call")) bench.callAcrossAddressChanges();
+        if (wanted("loss")) bench.continuityUnderLoss();
+        if (wanted("flood")) bench.flood();
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pelex-network-bench: %s\n", e.what());

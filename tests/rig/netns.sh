@@ -261,7 +261,7 @@ case $cmd in
         load_names || fail "not running"
         new=${1:?netns.sh address ADDRESS}
         old=$(ip -n "$phone_ns" -4 -o addr show dev "$phone_link" | awk '{ print $4 }' | cut -d/ -f1 | head -n1)
-        ip -n "$phone_ns" addr add "$new/24" dev "$phone_link"
+        [ "$old" = "$new" ] || ip -n "$phone_ns" addr add "$new/24" dev "$phone_link"
         [ -z "$old" ] || [ "$old" = "$new" ] || ip -n "$phone_ns" addr del "$old/24" dev "$phone_link"
         gateway=$router_lan
         [ "$phone_link" = lan0 ] || gateway=$router_second
