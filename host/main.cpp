@@ -151,11 +151,14 @@ bool given(int argc, char** argv, std::initializer_list<const char*> options) {
 
 // The check of an installed phone runs on any terminal: when no display
 // answers, Qt draws offscreen instead of ending with its platform error. A
-// platform the user chose stays as it is.
-void drawOffscreenWithoutADisplay() {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    qputenv("QT_QPA_PLATFORM", wayland ? "wayland;xcb;offscreen" : "xcb;offscreen");
+// platform the user chose stays as it is. Returns true when it chose.
+bool drawOffscreenWithoutADisplay() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return false;
+    QByteArray platforms;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) platforms += "wayland;";
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) platforms += "xcb;";
+    qputenv("QT_QPA_PLATFORM", platforms + "offscreen");
+    return true;
 }
 
 // The phone's version and the control interface this host speaks, and the
@@ -183,7 +186,7 @@ int main(int argc, char** argv) {
     // So do the help text and the version.
     const bool windowless =
         given(argc, argv, {"--register", "--unregister", "--help", "-h", "--help-all", "-?", "--version", "-v"});
-    if (given(argc, argv, {"--check"})) drawOffscreenWithoutADisplay();
+    const bool offscreenIfNeeded = given(argc, argv, {"--check"}) && drawOffscreenWithoutADisplay();
     std::unique_ptr<QCoreApplication> application =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
@@ -285,7 +288,7 @@ int main(int argc, char** argv) {
     window.show();
     if (cli.isSet(check)) {
         if (!window.control()) return 1;
-        if (QGuiApplication::platformName() == QStringLiteral("offscreen") && qgetenv("QT_QPA_PLATFORM") != "offscreen")
+        if (offscreenIfNeeded && QGuiApplication::platformName() == QStringLiteral("offscreen"))
             say(QStringLiteral("no display answered: the control is checked offscreen"));
         QObject::connect(&window, &HostWindow::controlPainted, &app, &QCoreApplication::quit);
         QTimer::singleShot(10000, &app, [] { QCoreApplication::exit(1); });
