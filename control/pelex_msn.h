@@ -13,6 +13,7 @@
 //   audio_menu.cpp     the audio settings entry and the note on missing devices
 //   keyboard.cpp       tab chain, Enter in the sign-in boxes, shortcuts, focus
 //   call_links.cpp     numbers handed over from call links, dialled when the line is idle
+//   line_state.h       the line's display texts and what they mean
 //
 // Every child carries the object name of its role (`imgLogin`, `txtusrname`,
 // `ImgNumber_0` ... `ImgNumber_11`, `picBtn_12`) and, where a user can operate
@@ -22,6 +23,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,6 +34,7 @@
 #include "account_protocol/receive_loop.h"
 #include "control/call_engine.h"
 #include "control/control_services.h"
+#include "control/line_state.h"
 
 class QCheckBox;
 class QKeyEvent;
@@ -42,9 +45,6 @@ class QTimer;
 namespace pelex::control {
 
 class ImageButton;
-
-/// The display text of a registered, idle line.
-inline constexpr char16_t kIdleText[] = u"Line 1 is initialized and ready to make/receive calls.";
 
 class Pelex_MSN : public QWidget {
     Q_OBJECT
@@ -63,14 +63,31 @@ public:
     void newRTC1();
     void UserControl_Terminate();
 
+    /// The line as the call button sees it: idle, a call offered, busy with
+    /// a call, or not ready for calls (not signed in, signing in or out,
+    /// registering, registration failed).
+    LineState lineState() const;
+
+    /// What became of a number handed over with dialNumber.
+    enum class LinkDial {
+        Dialling,   ///< the line was idle: the call is being placed
+        Waiting,    ///< kept until the line is idle (after the sign-in if need be)
+        LineBusy,   ///< refused: a call is offered or under way (the user is told)
+        NotANumber, ///< refused: not a dialable number (nothing changed)
+    };
     /// Puts `number` (digits, "+", "*", "#" only) into the number box and
-    /// dials it once the line is idle: at once when it is, after the sign-in
-    /// and registration when the user is not signed in yet. While a call is
-    /// under way the number is refused with the call button's message.
-    /// Returns false (and does nothing) for text that is not dialable.
-    bool dialNumber(const QString& number);
+    /// dials it once the line is idle: at once when it is, else when it
+    /// becomes idle within a minute of this call or of the sign-in it waits
+    /// for. Later than that, or once the user has edited the number box, the
+    /// number stays in the box undialled. While a call is offered or under
+    /// way the number is refused with the call button's message, which
+    /// opens from the event loop after this returns.
+    LinkDial dialNumber(const QString& number);
     /// The number waiting for the line to become idle, or empty.
-    const QString& pendingNumber() const { return pendingDial_; }
+    QString pendingNumber() const { return pendingLink_ ? pendingLink_->number : QString(); }
+    /// How long after the hand-over (or the sign-in it waits for) a number
+    /// may still be dialled.
+    static constexpr std::chrono::seconds kLinkWaitsFor{60};
 
     // Timer ticks (the timers call them; tests may call them directly).
     void tmrRingRing_Timer();
@@ -131,6 +148,8 @@ private:
 
     // Numbers from call links (call_links.cpp).
     void dialPendingNumber();
+    void renewPendingNumber();
+    void forgetPendingNumber();
 
     // Saved profile and options (saved_settings.cpp).
     void loadSavedSettings();
@@ -202,7 +221,12 @@ private:
     // for as long as the user reads it; no wait runs then).
     enum class SignIn { Off, Waiting, Answering };
     SignIn signIn_ = SignIn::Off;
-    QString pendingDial_;
+    // A number handed over to dial once the line is idle, and by when.
+    struct PendingLink {
+        QString number;
+        std::chrono::steady_clock::time_point dialBy;
+    };
+    std::optional<PendingLink> pendingLink_;
     bool destroying_ = false;
     QPixmap skin_;
 
