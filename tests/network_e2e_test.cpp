@@ -220,6 +220,23 @@ TEST_F(PhoneBehindRouter, ANewAddressAndThenASecondNetworkEachRegisterAgainAndCa
     EXPECT_TRUE(boxes->shown.empty()) << QString::fromStdU16String(boxes->shown.front().text).toStdString();
 }
 
+TEST_F(PhoneBehindRouter, AFailedRegistrationDoesNotWaitOutItsPauseWhenTheNetworkChanges) {
+    startBehindRouter({.sip = {.registrationLifetime = 10}});
+    signInAndWaitUntilReady();
+    // The server goes away: the next refresh (within 10 s) goes unanswered
+    // until the stack gives up (32 s), and the stack would try again only a
+    // minute after that attempt began.
+    SipRig::stopRegistrar();
+    ASSERT_TRUE(waitForEvent("RegFail Number is not registered.", 50s)) << display().toStdString();
+    SipRig::startRegistrar();
+    const int before = registrationsAccepted();
+    network->changeAddress("192.0.2.7");
+    const auto changed = Clock::now();
+    ASSERT_TRUE(waitForRegistrationAfter(before, 15s)) << "the pause was waited out";
+    EXPECT_LT(Clock::now() - changed, 5s) << "registered at once on the new network";
+    ASSERT_TRUE(waitFor([&] { return display() == kIdleLine; }, 5s)) << display().toStdString();
+}
+
 TEST_F(PhoneBehindRouter, AnAddressChangeDuringACallKeepsItConnectedWithSoundBothWays) {
     startBehindRouter({}, true);
     signInAndWaitUntilReady();

@@ -82,15 +82,12 @@ void AccountRegistrations::onStateChanged(const std::shared_ptr<linphone::Accoun
             mapped = RegistrationState::NotRegistered;
             break;
         case R::Progress:
+            context_->networkSwitching = false;  // the new registration is under way
             retry.attemptStarted();
             if (profile->state != RegistrationState::Registered) mapped = RegistrationState::Registering;
             break;
-        case R::Ok:
-            context_->networkSwitching = false;
-            mapped = RegistrationState::Registered;
-            break;
+        case R::Ok: mapped = RegistrationState::Registered; break;
         case R::Failed:
-            context_->networkSwitching = false;
             if (isRejection(code)) {
                 retry.rejected();
                 mapped = RegistrationState::Rejected;

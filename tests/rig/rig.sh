@@ -265,6 +265,8 @@ start() {
     local devices
     devices=$(peer_devices)
     mkdir -p "$dir/baresip"
+    # Where Kamailio runs, for a later start-registrar.
+    printf 'netns=%q\nnat=%q\n' "$netns" "$nat" > "$dir/rig.settings"
     write_users
     write_tone "$dir/peer-tone.wav" "${PELEX_RIG_PEER_TONE_SECONDS:-10}"
     [ "$peer_voice" != melody ] || write_melody "$dir/peer-melody.wav"
@@ -364,6 +366,8 @@ case $cmd in
     stop-registrar) stop_one kamailio ;;
     start-registrar)
         running kamailio && { echo "rig.sh: Kamailio already running" >&2; exit 1; }
+        # shellcheck disable=SC1091
+        [ ! -f "$dir/rig.settings" ] || . "$dir/rig.settings"
         start_registrar ;;
     status) status ;;
     *) echo "usage: rig.sh start|stop|status|stop-registrar|start-registrar [--dir DIR]" >&2; exit 2 ;;
