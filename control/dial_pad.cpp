@@ -96,6 +96,7 @@ void Pelex_MSN::lblcall_KeyUp() {
 void Pelex_MSN::imgCall_Click() {
     const QString caption = lblDisplay_->text();
     if (caption.left(15) == QStringLiteral("Line 1 INCOMING")) {
+        offerHandled();
         if (rtc_.engine) rtc_.engine->Answer();
         callTime_ = 0;
         stopRinging();
@@ -129,6 +130,7 @@ void Pelex_MSN::dial() {
 
 // Hang-up button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgDiscon_Click() {
+    offerHandled();
     skipStep([&] { stopRinging(); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
     skipStep([&] { RTC1_CallDisconnect(); });
