@@ -1,7 +1,9 @@
 #pragma once
 // A control library loaded into the host and the one control made from it.
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,6 +44,14 @@ private:
 /// One control made by a class factory; destroyed with it.
 class HostedControl {
 public:
+    /// What the control reports (PelexHostEvents, with C++ callables).
+    struct Events {
+        /// The line's state (PELEX_LINE_*), display text and offering caller.
+        std::function<void(std::uint32_t state, const std::string& display, const std::string& caller)> lineChanged;
+        /// An offered call ended unanswered and not declined.
+        std::function<void(const std::string& caller)> callMissed;
+    };
+
     /// Creates a control under `parent`; returns nothing with `error` set on failure.
     static std::unique_ptr<HostedControl> create(PelexClassFactory* factory, QWidget* parent, std::string& error);
     ~HostedControl();
@@ -59,11 +69,17 @@ public:
     void show() { control_->vtbl->show(control_); }
     /// Hands the control a number to dial; false when it is not dialable.
     bool dial(const std::string& number) { return control_->vtbl->dial(control_, number.c_str()) == PELEX_S_OK; }
+    /// Sends the control's events to `events` from now on; the current line
+    /// is reported at once. They stop when this object goes.
+    void setEvents(Events events);
 
 private:
     HostedControl(PelexClassFactory* factory, PelexControl* control) : factory_(factory), control_(control) {}
+    static void lineChanged(void* self, std::uint32_t state, const char* display, const char* caller);
+    static void callMissed(void* self, const char* caller);
     PelexClassFactory* factory_;
     PelexControl* control_;
+    Events events_;
 };
 
 }  // namespace pelex::host
