@@ -17,7 +17,7 @@ using platform::skipStep;
 
 void Pelex_MSN::RTC1_Status(const std::u16string& strStatus) {
     lblDisplay_->setText(QString::fromStdU16String(strStatus));
-    if (strStatus == kIdleText) {
+    if (lineStateOf(strStatus) == LineState::Idle) {
         setExtent();
         dialPendingNumber();
     }

@@ -9,11 +9,6 @@
 
 namespace pelex::control {
 
-LineState Pelex_MSN::lineState() const {
-    if (!rtc_.engine || !picLoginForm_->isHidden()) return LineState::NotReady;
-    return lineStateOf(lblDisplay_->text().toStdU16String());
-}
-
 bool Pelex_MSN::signedIn() const { return picLoginForm_->isHidden(); }
 
 QString Pelex_MSN::displayText() const { return lblDisplay_->text(); }

@@ -24,6 +24,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -74,14 +75,26 @@ public:
     /// The number offering a call while the line is Incoming, else empty.
     QString offeringCaller() const;
 
+    /// What became of a number handed over with dialNumber.
+    enum class LinkDial {
+        Dialling,   ///< the line was idle: the call is being placed
+        Waiting,    ///< kept until the line is idle (after the sign-in if need be)
+        LineBusy,   ///< refused: a call is offered or under way (the user is told)
+        NotANumber, ///< refused: not a dialable number (nothing changed)
+    };
     /// Puts `number` (digits, "+", "*", "#" only) into the number box and
-    /// dials it once the line is idle: at once when it is, after the sign-in
-    /// and registration when the user is not signed in yet. While a call is
-    /// under way the number is refused with the call button's message.
-    /// Returns false (and does nothing) for text that is not dialable.
-    bool dialNumber(const QString& number);
+    /// dials it once the line is idle: at once when it is, else when it
+    /// becomes idle within a minute of this call or of the sign-in it waits
+    /// for. Later than that, or once the user has edited the number box, the
+    /// number stays in the box undialled. While a call is offered or under
+    /// way the number is refused with the call button's message, which
+    /// opens from the event loop after this returns.
+    LinkDial dialNumber(const QString& number);
     /// The number waiting for the line to become idle, or empty.
-    const QString& pendingNumber() const { return pendingDial_; }
+    QString pendingNumber() const { return pendingLink_ ? pendingLink_->number : QString(); }
+    /// How long after the hand-over (or the sign-in it waits for) a number
+    /// may still be dialled.
+    static constexpr std::chrono::seconds kLinkWaitsFor{60};
 
     // Timer ticks (the timers call them; tests may call them directly).
     void tmrRingRing_Timer();
@@ -150,6 +163,8 @@ private:
 
     // Numbers from call links (call_links.cpp).
     void dialPendingNumber();
+    void renewPendingNumber();
+    void forgetPendingNumber();
 
     // The line as the host is told of it (line_report.cpp).
     void tellLine();
@@ -226,7 +241,12 @@ private:
     // for as long as the user reads it; no wait runs then).
     enum class SignIn { Off, Waiting, Answering };
     SignIn signIn_ = SignIn::Off;
-    QString pendingDial_;
+    // A number handed over to dial once the line is idle, and by when.
+    struct PendingLink {
+        QString number;
+        std::chrono::steady_clock::time_point dialBy;
+    };
+    std::optional<PendingLink> pendingLink_;
     std::optional<QString> offeredBy_;  // caller of the call on offer that the user has not dealt with
     bool destroying_ = false;
     QPixmap skin_;

@@ -34,6 +34,7 @@ void Pelex_MSN::imgLogin_Click() {
     if (imgLogin_->hasFocus()) txtPassword_->setFocus(Qt::OtherFocusReason);
     lblSignIn_->show();
     imgLogin_->hide();
+    renewPendingNumber();
     // The wait for the server is bounded; set up before connecting, since a
     // socket may report its outcome at once.
     signIn_ = SignIn::Waiting;
@@ -141,6 +142,7 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
     picLoginForm_->hide();
     tellLine();
     lblcall_->clear();
+    renewPendingNumber();  // a number handed over before the sign-in stays for the idle line
     skipStep([&] { SaveLoginSettings(); });
     lblBlock_->hide();
     restoreSignIn();
@@ -163,7 +165,7 @@ void Pelex_MSN::newRTC1() {
     slot.engine = services_.engineFactory(*slot.relay);
     rtc_ = std::move(slot);
     CallEngine& e = *rtc_.engine;
-    e.setLineNumber(u"Line 1");
+    e.setLineNumber(kLineNumber);
     e.setRegServerIP(sip_.serverIP);
     e.setRegPassword(sip_.password);
     e.setRegUserName(sip_.userName);
@@ -174,7 +176,7 @@ void Pelex_MSN::newRTC1() {
 // Sign-out button: the first failure (no engine, a released client) ends it.
 void Pelex_MSN::imgOption_Click() {
     offerHandled();
-    pendingDial_.clear();  // a number handed over for this session is not dialled after the next sign-in
+    forgetPendingNumber();  // a number handed over for this session is not dialled after the next sign-in
     endQuietly([&] {
         if (!rtc_.engine) return;
         rtc_.engine->Terminate();

@@ -39,18 +39,38 @@ ControlLibrary::~ControlLibrary() {
     if (!can_unload_ || can_unload_() == PELEX_S_OK) dlclose(handle_);
 }
 
-PelexClassFactory* ControlLibrary::factory(const std::string& class_id, std::string& error) const {
+std::optional<std::uint32_t> ControlLibrary::interfaceVersion(const std::string& class_id) const {
     PelexClassFactory* f = nullptr;
-    const PelexResult r = get_class_object_(class_id.c_str(), &f);
-    if (r != PELEX_S_OK || !f) {
+    if (get_class_object_(class_id.c_str(), &f) != PELEX_S_OK || !f || !f->vtbl) return std::nullopt;
+    return f->vtbl->abi_version;
+}
+
+PelexClassFactory* ControlLibrary::factory(const std::string& class_id, std::string& error) const {
+    const auto version = interfaceVersion(class_id);
+    if (!version) {
         error = "The control library " + path_.string() + " does not provide the control " + class_id + ".";
         return nullptr;
     }
-    if (f->vtbl->abi_version != PELEX_CONTROL_ABI_VERSION) {
-        error = "The control library " + path_.string() + " was built for another host version.";
+    if (*version != PELEX_CONTROL_ABI_VERSION) {
+        error = "The control library " + path_.string() + " speaks control interface " + std::to_string(*version) +
+                ", and this host speaks " + std::to_string(PELEX_CONTROL_ABI_VERSION) + ": it comes from " +
+                (*version < PELEX_CONTROL_ABI_VERSION ? "an older" : "a newer") + " version of the phone.";
         return nullptr;
     }
+    PelexClassFactory* f = nullptr;
+    get_class_object_(class_id.c_str(), &f);
     return f;
+}
+
+std::optional<UsableControl> loadFirstUsable(const std::vector<ControlLocation>& copies,
+                                             std::vector<std::string>& passedOver) {
+    for (const auto& copy : copies) {
+        std::string error;
+        auto library = ControlLibrary::load(copy.library, error);
+        if (library && library->factory(copy.class_id, error)) return UsableControl{std::move(library), copy};
+        passedOver.push_back("Passed over " + copy.kind + ": " + error);
+    }
+    return std::nullopt;
 }
 
 std::unique_ptr<HostedControl> HostedControl::create(PelexClassFactory* factory, QWidget* parent, std::string& error) {

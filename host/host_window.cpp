@@ -120,10 +120,26 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-CallLink HostWindow::dialLink(const QString& link) {
+namespace {
+
+DialOutcome outcomeOf(PelexResult result, const QString& number) {
+    switch (result) {
+        case PELEX_S_OK: return {DialOutcome::Kind::Dialling, number, {}};
+        case PELEX_S_FALSE: return {DialOutcome::Kind::Waiting, number, {}};
+        case PELEX_E_LINE_BUSY:
+            return {DialOutcome::Kind::LineBusy, number,
+                    QStringLiteral("Please disconnect the line before you make another call.")};
+        default: return {DialOutcome::Kind::NotDialable, number, QStringLiteral("The phone refused to dial %1.").arg(number)};
+    }
+}
+
+}  // namespace
+
+CallLink HostWindow::dialLink(const QString& link, std::function<void(const DialOutcome&)> done) {
     CallLink parsed = parseCallLink(link);
     if (parsed.ok() && !control_) parsed = {{}, QStringLiteral("The phone cannot dial %1: %2").arg(parsed.number, problem())};
     if (!parsed.ok()) {
+        if (done) done({DialOutcome::Kind::NotDialable, {}, parsed.error});
         post([this, why = parsed.error] {
             present();
             QMessageBox box(QMessageBox::Warning, QStringLiteral("PelexMSN"), why, QMessageBox::Ok, this);
@@ -132,9 +148,13 @@ CallLink HostWindow::dialLink(const QString& link) {
         });
         return parsed;
     }
-    post([this, number = parsed.number] {
+    post([this, number = parsed.number, done = std::move(done)] {
         present();
-        if (control_) control_->dial(number.toStdString());
+        const DialOutcome outcome =
+            control_ ? outcomeOf(control_->dial(number.toStdString()), number)
+                     : DialOutcome{DialOutcome::Kind::NotDialable, number,
+                                   QStringLiteral("The phone cannot dial %1: %2").arg(number, problem())};
+        if (done) done(outcome);
     });
     return parsed;
 }

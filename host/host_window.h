@@ -20,6 +20,20 @@ class QMenu;
 
 namespace pelex::host {
 
+/// What became of a number handed to the phone with HostWindow::dialLink.
+struct DialOutcome {
+    enum class Kind {
+        Dialling,     ///< the line was idle: the call is being placed
+        Waiting,      ///< kept until the line is idle (after the sign-in)
+        NotDialable,  ///< the link names no dialable number, or there is no phone
+        LineBusy,     ///< a call is offered or under way: refused
+    };
+    Kind kind;
+    QString number;  ///< the number read from the link; empty when none could be
+    QString error;   ///< why it was refused; empty when the phone took it
+    bool taken() const { return kind == Kind::Dialling || kind == Kind::Waiting; }
+};
+
 class HostWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -42,8 +56,10 @@ public:
     /// control, which dials it once the line is idle; the window comes to
     /// the front. A link that cannot be dialled is refused in a message box
     /// over the window. Both happen later, from the event loop; the result
-    /// says at once which it will be.
-    CallLink dialLink(const QString& link);
+    /// says at once whether the link names a number. `done` learns what the
+    /// phone made of it: at once for a link that names none, else once the
+    /// control has taken or refused the number.
+    CallLink dialLink(const QString& link, std::function<void(const DialOutcome&)> done = {});
     /// Shows the window in front of the others (restored if minimised).
     void present();
     /// Shows the window over the others (restored if minimised or hidden)

@@ -55,7 +55,13 @@ void* widgetPointer(PelexControl* self) { return static_cast<QWidget*>(widgetOf(
 PelexResult dialNumber(PelexControl* self, const char* number) {
     Pelex_MSN* w = widgetOf(self);
     if (!w || !number) return PELEX_E_INVALIDARG;
-    return w->dialNumber(QString::fromUtf8(number)) ? PELEX_S_OK : PELEX_E_INVALIDARG;
+    switch (w->dialNumber(QString::fromUtf8(number))) {
+        case Pelex_MSN::LinkDial::Dialling: return PELEX_S_OK;
+        case Pelex_MSN::LinkDial::Waiting: return PELEX_S_FALSE;
+        case Pelex_MSN::LinkDial::LineBusy: return PELEX_E_LINE_BUSY;
+        case Pelex_MSN::LinkDial::NotANumber: break;
+    }
+    return PELEX_E_INVALIDARG;
 }
 
 std::uint32_t lineOf(const Pelex_MSN& w) {

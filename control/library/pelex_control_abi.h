@@ -25,6 +25,8 @@ typedef int32_t PelexResult;
 #define PELEX_E_FAIL ((PelexResult)0x80004005)
 #define PELEX_E_INVALIDARG ((PelexResult)0x80070057)
 #define PELEX_E_CLASSNOTAVAILABLE ((PelexResult)0x80040111)
+/* The line is in use (HRESULT of ERROR_BUSY). */
+#define PELEX_E_LINE_BUSY ((PelexResult)0x800700AA)
 
 /* Version of this structure layout; a host refuses a library that differs. */
 #define PELEX_CONTROL_ABI_VERSION 3u
@@ -63,8 +65,11 @@ typedef struct PelexHostEvents {
  * host hides its activity (hiding shuts the call engine down). `dial` hands
  * the control a number to call (UTF-8; digits, "+", "*" and "#" only): it is
  * put into the number box and dialled once the line is idle, after the
- * user's sign-in if need be. It returns PELEX_E_INVALIDARG for any other
- * text, PELEX_S_OK otherwise.
+ * user's sign-in if need be, as long as that is within a minute and the user
+ * has not edited the box meanwhile. It returns PELEX_S_OK when the call is
+ * being placed, PELEX_S_FALSE when the number waits for the line,
+ * PELEX_E_LINE_BUSY when a call is offered or under way (the control tells
+ * the user, after `dial` has returned), PELEX_E_INVALIDARG for any other text.
  */
 typedef struct PelexControlVtbl {
     uint32_t abi_version;

@@ -36,6 +36,30 @@ TEST_F(CallStatusTest, RegistrationTextsThenIdleAndTheAccountNumber) {
     EXPECT_TRUE(boxes->shown.empty());
 }
 
+// One answer for the call button, the call links and the host: what the
+// display says, and not ready at all while signed out.
+TEST_F(CallStatusTest, TheLineStateFollowsTheDisplayAndTheSignIn) {
+    EXPECT_EQ(control->lineState(), LineState::NotReady) << "signed in, nothing shown yet";
+    events().Status(u"Line 1 is registering.");
+    EXPECT_EQ(control->lineState(), LineState::NotReady);
+    events().Status(kIdleText);
+    EXPECT_EQ(control->lineState(), LineState::Idle);
+    events().Status(u"Line 1 INCOMING 1001");
+    EXPECT_EQ(control->lineState(), LineState::Incoming);
+    for (const char16_t* busy : {u"INPROGRESS", u"Line 1 CONNECTED", u"Line 1 ON HOLD", u"Line 1 INCOMIN", u"line 1 incoming"}) {
+        events().Status(busy);
+        EXPECT_EQ(control->lineState(), LineState::Busy) << QString::fromStdU16String(busy).toStdString();
+    }
+    for (const char16_t* notReady : {u"Number is rejected.", u"Number is not registered.", u"Signing Out..."}) {
+        events().Status(notReady);
+        EXPECT_EQ(control->lineState(), LineState::NotReady) << QString::fromStdU16String(notReady).toStdString();
+    }
+    events().Status(kIdleText);
+    events().SignOut();
+    EXPECT_EQ(control->lineState(), LineState::NotReady) << "the idle text under the sign-in panel";
+    EXPECT_EQ(lineStateOf(kIdleText), LineState::Idle) << "the text alone";
+}
+
 TEST_F(CallStatusTest, FailedRegistrationShowsEachTextInABoxAndTheNumberAllTheSame) {
     events().Status(u"Number is rejected.");
     events().RegFail(u"Number is rejected.");

@@ -11,6 +11,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The name of a stopper while its core is not off yet.
+constexpr char kStopping[] = "pelex-core-stopping";
+
 bool isOff(linphone::Core& core) { return core.getGlobalState() == linphone::GlobalState::Off; }
 
 /// Starts unregistering every account that is (or is getting) registered.
@@ -29,6 +32,7 @@ class CoreStopper final : public QObject {
 public:
     CoreStopper(std::shared_ptr<linphone::Core> core, QObject* application)
         : QObject(application), core_(std::move(core)) {
+        setObjectName(QString::fromLatin1(kStopping));
         unregisterAll(*core_);
         timer_.setInterval(10);
         connect(&timer_, &QTimer::timeout, this, &CoreStopper::turn);
@@ -54,6 +58,7 @@ private:
             timer_.stop();
             if (!isOff(*core_)) core_->stop();  // did not finish in time: the blocking way
             core_.reset();
+            setObjectName({});
             deleteLater();
         }
     }
@@ -73,6 +78,12 @@ bool anyAccountRegistered(linphone::Core& core) {
         if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress) return true;
     }
     return false;
+}
+
+int coresStopping() {
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) return 0;
+    return int(application->findChildren<QObject*>(QString::fromLatin1(kStopping), Qt::FindDirectChildrenOnly).size());
 }
 
 void stopInBackground(std::shared_ptr<linphone::Core> core) {

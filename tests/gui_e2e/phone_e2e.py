@@ -278,6 +278,16 @@ def tour(phone):
         r, took = phone.second_start("sip:1001@127.0.0.1;transport=udp")
         assert r.returncode == 0, "the second start failed: %s" % r.stderr
         wait_connected(ui, 30, "the call to the sip: link's number")
+
+        step("a link opened during a call is refused: the second start says so, the phone says why")
+        r, took = phone.second_start("tel:1002")
+        assert r.returncode == 3, "a link during a call ended with %d: %s" % (r.returncode, r.stderr)
+        assert "Please disconnect the line" in r.stderr, r.stderr
+        ui.wait_text(lambda t: "Please disconnect the line" in t, 10, "the refusal over the phone")
+        desk.focus_window(desk.window("Calls"))
+        desk.key("Return")
+        ui._wait(lambda: not any("Please disconnect the line" in t for t in ui.texts()), 10, "the refusal to close")
+        wait_connected(ui, 5, "the call still up after the refused link")
         phone.keyboard()
         desk.key("Escape")
         wait_idle(ui, 15, "the idle text after the linked call")
