@@ -137,13 +137,15 @@ void CallAlerts::onAction(DesktopNotifications::Handle h, const QString& key) {
     }
 }
 
-void CallAlerts::onClosed(DesktopNotifications::Handle h, bool lost) {
+void CallAlerts::onClosed(DesktopNotifications::Handle h, DesktopNotifications::Gone why) {
+    using Gone = DesktopNotifications::Gone;
     if (h == missed_) missed_ = 0;
     if (!offer_ || h != offer_->notification) return;
     offer_->notification = 0;
-    // Dismissed by the user: the phone keeps ringing, nothing more. Gone with
-    // its server: the window tells of the call instead.
-    if (lost) raiseInstead("the notification server went away");
+    // Dismissed by the user: the phone keeps ringing, nothing more. Taken
+    // away otherwise while the call still rings: the window tells of it instead.
+    if (why == Gone::ServerGone) raiseInstead("the notification server went away");
+    else if (why == Gone::Expired) raiseInstead("the notification server took the notification away");
 }
 
 void CallAlerts::onMissed(const QString&) {

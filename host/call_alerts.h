@@ -50,7 +50,7 @@ private:
     void onMissed(const QString& caller);
     void onMissedSeen();
     void onAction(DesktopNotifications::Handle h, const QString& key);
-    void onClosed(DesktopNotifications::Handle h, bool lost);
+    void onClosed(DesktopNotifications::Handle h, DesktopNotifications::Gone why);
     void onServerChanged();
     void onWindowActivation();
     void alert();

@@ -79,7 +79,7 @@ void DesktopNotifications::onOwnerChanged(const QString&, const QString& oldOwne
         entries_.clear();
         server_ = Server::Absent;
         actions_ = markup_ = false;
-        for (const Handle h : lost) emit closed(h, true);
+        for (const Handle h : lost) emit closed(h, Gone::ServerGone);
         emit serverChanged();
     }
     if (!newOwner.isEmpty()) ask();
@@ -160,10 +160,10 @@ void DesktopNotifications::onActionInvoked(uint id, const QString& key) {
     if (const Handle h = handleOf(id)) emit actionInvoked(h, key);
 }
 
-void DesktopNotifications::onNotificationClosed(uint id, uint) {
+void DesktopNotifications::onNotificationClosed(uint id, uint reason) {
     if (const Handle h = handleOf(id)) {
         entries_.remove(h);
-        emit closed(h, false);
+        emit closed(h, reason == 2 ? Gone::Dismissed : Gone::Expired);  // 2: dismissed by the user
     }
 }
 

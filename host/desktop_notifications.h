@@ -37,6 +37,12 @@ public:
 
     /// What is known of the server.
     enum class Server { Asking, Absent, Present };
+    /// Why a notification is no longer on screen.
+    enum class Gone {
+        Dismissed,   ///< the user closed it
+        Expired,     ///< the server took it away (timed out, or for reasons of its own)
+        ServerGone,  ///< its server went away with it
+    };
 
     struct Timeouts {
         /// How long the server may take to say what it offers; after that it counts as absent.
@@ -72,9 +78,8 @@ signals:
     void answered(Handle h, bool shown);
     /// The user chose the action `key` on notification `h`.
     void actionInvoked(Handle h, const QString& key);
-    /// The notification is no longer on screen: the user dismissed it, it
-    /// expired, or (`lost`) its server went away with it.
-    void closed(Handle h, bool lost);
+    /// The notification is no longer on screen, though nobody here closed it.
+    void closed(Handle h, Gone why);
 
 private slots:
     // The server's signals (connected by name, as D-Bus signals are).

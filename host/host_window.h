@@ -73,7 +73,6 @@ public:
     /// With a tray icon to come back from, closing the window hides it and
     /// the phone stays signed in; otherwise closing ends the phone.
     void setCloseHides(bool hides) { closeHides_ = hides; }
-    bool closeHides() const { return closeHides_; }
 
 public slots:
     /// Creates the control if there is none. Returns false (and shows why) on failure.

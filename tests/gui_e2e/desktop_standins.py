@@ -16,8 +16,8 @@ one JSON object per line on standard input:
       how Notify is answered from now on: at once, never, or after N ms
   {"invoke": ID, "action": KEY}
       the user chose action KEY on notification ID (emits ActionInvoked)
-  {"dismiss": ID}
-      the user dismissed notification ID (emits NotificationClosed, reason 2)
+  {"closed": ID, "reason": R}
+      notification ID went: 1 expired, 2 dismissed by the user (emits NotificationClosed)
 
     desktop_standins.py notifications [--no-actions]
     desktop_standins.py watcher
@@ -129,8 +129,8 @@ class Notifications(dbus.service.Object):
         if "invoke" in c:
             self.ActionInvoked(dbus.UInt32(c["invoke"]), c["action"])
             say("invoked", id=c["invoke"], action=c["action"])
-        if "dismiss" in c:
-            self.NotificationClosed(dbus.UInt32(c["dismiss"]), 2)
+        if "closed" in c:
+            self.NotificationClosed(dbus.UInt32(c["closed"]), dbus.UInt32(c["reason"]))
 
 
 class Watcher(dbus.service.Object):

@@ -504,6 +504,16 @@ def desktop_tour(phone, notes, watcher):
                    since=mark)
         notes.command(mode="normal")
 
+        step("the server takes the notification away while the call rings: the window comes up instead")
+        to_the_back()
+        mark, log = notes.mark(), len(phone.said())
+        peer_calls()
+        n = notes.wait(incoming, 5, "the notification", since=mark)
+        notes.command(closed=n["id"], reason=1)
+        raised_for_the_call(log, "took the notification away")
+        peer.send("hangup")
+        wait_idle(ui, 15, "the idle text after the caller gave up")
+
         step("the server goes away in the middle of an offered call: the window comes up, the call goes on")
         to_the_back()
         mark, log = notes.mark(), len(phone.said())
