@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+#include "sip_engine/linphone/stack_account.h"
+
 namespace pelex::sip_engine::linphone_rtc {
 namespace {
 
@@ -18,12 +20,7 @@ bool isOff(linphone::Core& core) { return core.getGlobalState() == linphone::Glo
 
 /// Starts unregistering every account that is (or is getting) registered.
 void unregisterAll(linphone::Core& core) {
-    for (const auto& account : core.getAccountList()) {
-        if (!account->getParams()->registerEnabled()) continue;
-        auto params = account->getParams()->clone();
-        params->enableRegister(false);
-        account->setParams(params);
-    }
+    for (const auto& account : core.getAccountList()) switchRegistration(*account, false);
 }
 
 /// Owned by the application object (Qt parent); deletes itself once the
