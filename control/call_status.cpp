@@ -21,6 +21,7 @@ void Pelex_MSN::RTC1_Status(const std::u16string& strStatus) {
         setExtent();
         dialPendingNumber();
     }
+    tellLine();
 }
 
 // The number is shown after every registration outcome.
@@ -58,6 +59,7 @@ void Pelex_MSN::RTC1_CallDisconnect() {
     callTime_ = 0;
     CorvoTimer_->stop();
     stopRingBack();
+    tellLine();
 }
 
 void Pelex_MSN::RTC1_SignOut() {
@@ -66,6 +68,7 @@ void Pelex_MSN::RTC1_SignOut() {
     lblNumber_->clear();
     updateKeyboardReach();
     focusSignInBoxes();
+    tellLine();
 }
 
 void Pelex_MSN::tmrRingRing_Timer() {

@@ -100,6 +100,7 @@ void Pelex_MSN::lblcall_KeyUp() {
 void Pelex_MSN::imgCall_Click() {
     switch (lineState()) {
         case LineState::Incoming:
+            offerHandled();
             if (rtc_.engine) rtc_.engine->Answer();
             callTime_ = 0;
             stopRinging();
@@ -135,6 +136,7 @@ void Pelex_MSN::dial() {
 
 // Hang-up button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgDiscon_Click() {
+    offerHandled();
     skipStep([&] { stopRinging(); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
     skipStep([&] { RTC1_CallDisconnect(); });

@@ -14,6 +14,7 @@
 //   keyboard.cpp       tab chain, Enter in the sign-in boxes, shortcuts, focus
 //   call_links.cpp     numbers handed over from call links, dialled when the line is idle
 //   line_state.h       the line's display texts and what they mean
+//   line_report.cpp    the line as the host is told of it, and missed calls
 //
 // Every child carries the object name of its role (`imgLogin`, `txtusrname`,
 // `ImgNumber_0` ... `ImgNumber_11`, `picBtn_12`) and, where a user can operate
@@ -67,6 +68,12 @@ public:
     /// a call, or not ready for calls (not signed in, signing in or out,
     /// registering, registration failed).
     LineState lineState() const;
+    /// Whether the display panel shows (the sign-in panel does not cover it).
+    bool signedIn() const;
+    /// The display's text: the engine's words for the line.
+    QString displayText() const;
+    /// The number offering a call while the line is Incoming, else empty.
+    QString offeringCaller() const;
 
     /// What became of a number handed over with dialNumber.
     enum class LinkDial {
@@ -111,6 +118,14 @@ public:
     CallEngine* engine() const { return rtc_.engine.get(); }
     account_protocol::CorvoProtocol& protocol() { return cvp_; }
 
+signals:
+    /// The line's state, display text or sign-in changed (see lineState,
+    /// displayText, signedIn, offeringCaller).
+    void lineChanged();
+    /// A call offered by `caller` ended without the user answering or
+    /// declining it (the caller gave up, or the engine stopped offering it).
+    void callMissed(const QString& caller);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -150,6 +165,11 @@ private:
     void dialPendingNumber();
     void renewPendingNumber();
     void forgetPendingNumber();
+
+    // The line as the host is told of it (line_report.cpp).
+    void tellLine();
+    /// The user has answered, declined or otherwise dealt with the offered call.
+    void offerHandled() { offeredBy_.reset(); }
 
     // Saved profile and options (saved_settings.cpp).
     void loadSavedSettings();
@@ -227,6 +247,7 @@ private:
         std::chrono::steady_clock::time_point dialBy;
     };
     std::optional<PendingLink> pendingLink_;
+    std::optional<QString> offeredBy_;  // caller of the call on offer that the user has not dealt with
     bool destroying_ = false;
     QPixmap skin_;
 

@@ -27,6 +27,7 @@ constexpr char16_t kTitle[] = u"VozeDezor";
 // Sign-in button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgLogin_Click() {
     skipStep([&] { retireEngine(); });
+    tellLine();
     skipStep([&] { services_.socket->Close(); });
     // The button is about to hide: a keyboard user keeps the focus in the
     // sign-in boxes instead of losing it to the next tab stop.
@@ -139,6 +140,7 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
         return;
     }
     picLoginForm_->hide();
+    tellLine();
     lblcall_->clear();
     renewPendingNumber();  // a number handed over before the sign-in stays for the idle line
     skipStep([&] { SaveLoginSettings(); });
@@ -173,6 +175,7 @@ void Pelex_MSN::newRTC1() {
 
 // Sign-out button: the first failure (no engine, a released client) ends it.
 void Pelex_MSN::imgOption_Click() {
+    offerHandled();
     forgetPendingNumber();  // a number handed over for this session is not dialled after the next sign-in
     endQuietly([&] {
         if (!rtc_.engine) return;
@@ -184,6 +187,7 @@ void Pelex_MSN::imgOption_Click() {
 // The control is destroyed or hidden: end the call and sign out, each step
 // on its own.
 void Pelex_MSN::UserControl_Terminate() {
+    offerHandled();
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->ShutDown(); });
 }

@@ -87,7 +87,28 @@ std::unique_ptr<HostedControl> HostedControl::create(PelexClassFactory* factory,
     return std::unique_ptr<HostedControl>(new HostedControl(factory, control));
 }
 
-HostedControl::~HostedControl() { factory_->vtbl->destroy(factory_, control_); }
+HostedControl::~HostedControl() {
+    // Destroying the control ends its call and signs out: nothing of that
+    // reaches a host that is letting it go.
+    control_->vtbl->set_host_events(control_, nullptr);
+    factory_->vtbl->destroy(factory_, control_);
+}
+
+void HostedControl::setEvents(Events events) {
+    events_ = std::move(events);
+    const PelexHostEvents table{this, &HostedControl::lineChanged, &HostedControl::callMissed};
+    control_->vtbl->set_host_events(control_, &table);
+}
+
+void HostedControl::lineChanged(void* self, std::uint32_t state, const char* display, const char* caller) {
+    const auto& on = static_cast<HostedControl*>(self)->events_.lineChanged;
+    if (on) on(state, display ? display : "", caller ? caller : "");
+}
+
+void HostedControl::callMissed(void* self, const char* caller) {
+    const auto& on = static_cast<HostedControl*>(self)->events_.callMissed;
+    if (on) on(caller ? caller : "");
+}
 
 QWidget* HostedControl::widget() const { return static_cast<QWidget*>(control_->vtbl->widget(control_)); }
 

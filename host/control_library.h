@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,6 +63,14 @@ std::optional<UsableControl> loadFirstUsable(const std::vector<ControlLocation>&
 /// One control made by a class factory; destroyed with it.
 class HostedControl {
 public:
+    /// What the control reports (PelexHostEvents, with C++ callables).
+    struct Events {
+        /// The line's state (PELEX_LINE_*), display text and offering caller.
+        std::function<void(std::uint32_t state, const std::string& display, const std::string& caller)> lineChanged;
+        /// An offered call ended unanswered and not declined.
+        std::function<void(const std::string& caller)> callMissed;
+    };
+
     /// Creates a control under `parent`; returns nothing with `error` set on failure.
     static std::unique_ptr<HostedControl> create(PelexClassFactory* factory, QWidget* parent, std::string& error);
     ~HostedControl();
@@ -80,11 +89,17 @@ public:
     /// Hands the control a number to dial; the control's answer (see
     /// PelexControlVtbl::dial).
     PelexResult dial(const std::string& number) { return control_->vtbl->dial(control_, number.c_str()); }
+    /// Sends the control's events to `events` from now on; the current line
+    /// is reported at once. They stop when this object goes.
+    void setEvents(Events events);
 
 private:
     HostedControl(PelexClassFactory* factory, PelexControl* control) : factory_(factory), control_(control) {}
+    static void lineChanged(void* self, std::uint32_t state, const char* display, const char* caller);
+    static void callMissed(void* self, const char* caller);
     PelexClassFactory* factory_;
     PelexControl* control_;
+    Events events_;
 };
 
 }  // namespace pelex::host

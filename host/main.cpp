@@ -21,6 +21,7 @@
 #include "host/automation_adaptor.h"
 #include "host/call_link.h"
 #include "host/control_locator.h"
+#include "host/desktop_presence.h"
 #include "host/display_watcher.h"
 #include "host/host_window.h"
 #include "host/tour.h"
@@ -298,6 +299,13 @@ int main(int argc, char** argv) {
     if (ownsName) {
         QString why;
         if (!publishAutomation(&window, bus, why)) complain(QStringLiteral("automation over D-Bus is off: ") + why);
+    }
+    // Calls reach the user when the window is behind others: notifications
+    // and the tray icon (a tour is watched in its window only).
+    std::unique_ptr<DesktopPresence> presence;
+    if (!cli.isSet(tour)) {
+        presence = std::make_unique<DesktopPresence>(window, QDBusConnection::sessionBus());
+        QObject::connect(&presence->alerts(), &CallAlerts::told, [](const QString& what) { say(what); });
     }
     if (!link.isEmpty()) {
         window.dialLink(link, [](const DialOutcome& outcome) {

@@ -1,6 +1,8 @@
 // Call status: every engine event on the display, the timers, the call
 // timer's texts and the two alert sounds.
 
+#include <QSignalSpy>
+
 #include <functional>
 
 #include "control/tests/control_harness.h"
@@ -147,6 +149,43 @@ TEST_F(CallStatusTest, AnswerRejectAndCancelEachStopTheRingAtOnce) {
     audio->log.clear();
     events().CallDisconnect();
     EXPECT_TRUE(audio->log.empty());
+}
+
+// The host is told of every change of the line; a call that stops being
+// offered without the user answering or declining it is a missed call.
+TEST_F(CallStatusTest, OnlyAnOfferedCallTheUserDidNotDealWithIsMissed) {
+    QSignalSpy line(control.get(), &Pelex_MSN::lineChanged);
+    QSignalSpy missed(control.get(), &Pelex_MSN::callMissed);
+    events().Status(u"Line 1 INCOMING 1001");
+    EXPECT_EQ(line.size(), 1);
+    EXPECT_EQ(control->lineState(), LineState::Incoming);
+    EXPECT_EQ(control->offeringCaller(), "1001");
+    events().Status(u"Line 1 DISCONNECTED");  // the caller gave up
+    events().CallDisconnect();
+    ASSERT_EQ(missed.size(), 1);
+    EXPECT_EQ(missed[0][0].toString(), "1001");
+    EXPECT_EQ(control->lineState(), LineState::Idle);
+    EXPECT_TRUE(control->offeringCaller().isEmpty());
+
+    const std::vector<std::function<void()>> dealtWith = {
+        [&] { button("imgCall")->click(); },    // answered
+        [&] { button("imgDiscon")->click(); },  // declined
+        [&] { control->imgOption_Click(); },    // signed out
+    };
+    for (const auto& deal : dealtWith) {
+        events().Status(u"Line 1 INCOMING 1002");
+        deal();
+        events().Status(u"Line 1 DISCONNECTED");
+        events().CallDisconnect();
+    }
+    EXPECT_EQ(missed.size(), 1);
+
+    // A second offer taking the place of the first: the first was missed.
+    events().Status(u"Line 1 INCOMING 1003");
+    events().Status(u"Line 1 INCOMING 1004");
+    ASSERT_EQ(missed.size(), 2);
+    EXPECT_EQ(missed[1][0].toString(), "1003");
+    EXPECT_EQ(control->offeringCaller(), "1004");
 }
 
 TEST_F(CallStatusTest, TheCalledPartyAnsweringCutsTheRingBackOff) {

@@ -314,6 +314,21 @@ TEST_F(SignInTest, HidingTheControlSignsOutAndTheEngineReportsBack) {
     EXPECT_TRUE(shown("picLoginForm"));
 }
 
+// A window hidden to the tray keeps the phone signed in: only the control's
+// own hiding signs out.
+TEST_F(SignInTest, HidingTheWindowAroundTheControlKeepsItSignedIn) {
+    QWidget window;
+    start();
+    control->setParent(&window);
+    window.show();
+    signInAndRegister();
+    engine().calls.clear();
+    window.hide();
+    window.show();
+    EXPECT_TRUE(engine().calls.empty()) << engine().calls.front();
+    control->setParent(nullptr);
+}
+
 TEST_F(SignInTest, DestroyingTheControlEndsTheCallAndSignsOutEvenWithoutEngine) {
     start();
     control.reset();  // never signed in: nothing to do, nothing fails

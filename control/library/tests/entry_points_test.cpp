@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "control/library/class_registration.h"
 #include "control/library/library_version.h"
@@ -139,6 +140,39 @@ TEST_F(EntryPoints, DialPutsADialableNumberIntoTheNumberBoxAndRefusesOtherText) 
     f->vtbl->destroy(f, c);
 }
 
+// The host hears of the line at once and then of every change, until it
+// asks for no more; the control's own end reports nothing.
+TEST_F(EntryPoints, HostEventsReportTheLineAtOnceAndStopWhenAskedOrDestroyed) {
+    PelexClassFactory* f = factory();
+    ASSERT_NE(f, nullptr);
+    PelexControl* c = nullptr;
+    ASSERT_EQ(f->vtbl->create(f, nullptr, &c), PELEX_S_OK);
+    struct Heard {
+        std::vector<uint32_t> states;
+    } heard;
+    PelexHostEvents events{&heard,
+                           [](void* h, uint32_t state, const char*, const char* caller) {
+                               static_cast<Heard*>(h)->states.push_back(state);
+                               EXPECT_STREQ(caller, "");
+                           },
+                           nullptr};
+    auto* w = static_cast<QWidget*>(c->vtbl->widget(c));
+    const auto lineChanges = [w] { QMetaObject::invokeMethod(w, "lineChanged", Qt::DirectConnection); };
+    c->vtbl->set_host_events(c, &events);
+    ASSERT_EQ(heard.states, std::vector<uint32_t>{PELEX_LINE_SIGNED_OUT});
+    lineChanges();
+    EXPECT_EQ(heard.states.size(), 2u);
+    c->vtbl->set_host_events(c, nullptr);
+    lineChanges();
+    EXPECT_EQ(heard.states.size(), 2u);
+    c->vtbl->set_host_events(c, &events);
+    c->vtbl->set_host_events(c, &events);  // a second table replaces the first
+    lineChanges();
+    EXPECT_EQ(heard.states.size(), 5u);
+    f->vtbl->destroy(f, c);
+    EXPECT_EQ(heard.states.size(), 5u);
+}
+
 TEST_F(EntryPoints, ControlWhoseParentWasDestroyedFirstIsStillDestroyedSafely) {
     PelexClassFactory* f = factory();
     ASSERT_NE(f, nullptr);
@@ -149,6 +183,8 @@ TEST_F(EntryPoints, ControlWhoseParentWasDestroyedFirstIsStillDestroyedSafely) {
     }
     EXPECT_EQ(c->vtbl->widget(c), nullptr);
     c->vtbl->imgLogin_Click(c);  // no widget left: nothing happens
+    PelexHostEvents none{};
+    c->vtbl->set_host_events(c, &none);
     f->vtbl->destroy(f, c);
     EXPECT_EQ(can_unload(), PELEX_S_OK);
 }
