@@ -253,15 +253,23 @@ TEST_F(PhoneBehindRouter, AnAddressChangeDuringACallKeepsItConnectedWithSoundBot
     hangUp();
 }
 
-TEST_F(PhoneBehindRouter, ALinkDownForMoreThanAMinuteSaysSoAndRegistersAgainAtOnceWhenBack) {
+TEST_F(PhoneBehindRouter, ALinkDownForMoreThanAMinuteEndsTheCallSayingWhySaysSoAndRegistersAgainAtOnceWhenBack) {
     // Registrations that need refreshing while the link is down.
     startBehindRouter({.sip = {.registrationLifetime = 30}});
     signInAndWaitUntilReady();
+    callThePeer();
     network->linkDown();
-    ASSERT_TRUE(waitFor([&] { return display() == kWaitingLine; }, 5s)) << display().toStdString();
-    pump(65s);
+    ASSERT_TRUE(waitFor([&] { return callStatus() == "Waiting for the network"; }, 5s)) << callStatus().toStdString();
+    EXPECT_EQ(display(), "Line 1 CONNECTED") << "the call is not over yet";
+    // Nothing heard for 30 s: the call cannot be repaired, and the user is told why it ended.
+    ASSERT_TRUE(waitForEvent("CallDisconnect", 40s));
+    EXPECT_EQ(callStatus(), "Call lost: no network");
+    EXPECT_EQ(display(), kWaitingLine);
+    EXPECT_FALSE(timerShown());
+    pump(30s);
     EXPECT_EQ(display(), kWaitingLine);
     EXPECT_TRUE(boxes->shown.empty()) << "no network is no failure of the account";
+    peer->send("hangup");  // the far end never heard the call end
 
     const int before = registrationsAccepted();
     network->linkUp();
