@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -63,7 +64,10 @@ NetworkRig::NetworkRig(NetworkRigOptions options)
     const std::string command = "PELEX_NETRIG_OWNER_PID=" + std::to_string(::getpid()) +
                                 " PELEX_NETRIG_UDP_TIMEOUT=" + std::to_string(options.udpMappingSeconds) + " " +
                                 options.sip.environment() + script("start") + " > '" + dir_ + ".start.log' 2>&1";
-    if (std::system(command.c_str()) != 0) {
+    const int status = std::system(command.c_str());
+    if (status != 0) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+            throw NetworkRigUnavailable(readFile(dir_ + ".start.log"));
         stop();
         throw std::runtime_error("the network rig did not start:\n" + readFile(dir_ + ".start.log"));
     }
@@ -86,6 +90,8 @@ NetworkRig::~NetworkRig() {
     restoreEnv("PELEX_SIP_RTP_PORTS", savedRtpPorts_);
     stop();
 }
+
+bool NetworkRig::available() { return ::geteuid() == 0 && std::system("unshare -n true 2>/dev/null") == 0; }
 
 NamespaceGuard NetworkRig::enter(Side side) const { return NamespaceGuard("/run/netns/" + namespaceOf(side)); }
 

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -45,6 +46,12 @@ private:
     int back_ = -1;  // the namespace to return to
 };
 
+/// Thrown when this machine lets no network namespaces be made (not root,
+/// or a container without the capability): tests skip rather than fail.
+struct NetworkRigUnavailable : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 struct NetworkRigOptions {
     /// The SIP side: the peer's answer mode and sound, a second peer (which
     /// runs on the phone's side, on the phone's address), lifetimes.
@@ -58,12 +65,16 @@ public:
     enum class Side { Phone, Router, Far };
 
     /// Starts the rig and moves the calling thread to the phone's side.
-    /// Throws std::runtime_error (with the script's output) when it cannot.
+    /// Throws NetworkRigUnavailable where namespaces cannot be made, and
+    /// std::runtime_error (with the script's output) when the rig fails.
     explicit NetworkRig(NetworkRigOptions options = {});
     /// Returns the calling thread to where it was and removes the rig.
     ~NetworkRig();
     NetworkRig(const NetworkRig&) = delete;
     NetworkRig& operator=(const NetworkRig&) = delete;
+
+    /// True where network namespaces can be made (root with the capability).
+    static bool available();
 
     /// The calling thread on `side` until the guard goes.
     NamespaceGuard enter(Side side) const;
