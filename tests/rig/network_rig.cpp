@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -178,6 +179,9 @@ void JunkFlood::run(const NetworkRig& rig, const std::string& address, int port,
             std::copy(kStart, kStart + sizeof kStart - 1, junk.begin());
         }
         if (::sendto(fd, junk.data(), junk.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) > 0) ++sent_;
+        timespec used{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+        cpuSeconds_ = static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
         next += period;
         std::this_thread::sleep_until(next);
     }

@@ -127,11 +127,15 @@ public:
     JunkFlood& operator=(const JunkFlood&) = delete;
     /// Packets sent so far.
     std::uint64_t sent() const { return sent_; }
+    /// CPU seconds the sending has cost this process so far (to tell the
+    /// phone's own share from it).
+    double cpuSeconds() const { return cpuSeconds_; }
 
 private:
     void run(const NetworkRig& rig, const std::string& address, int port, int packetsPerSecond);
     std::atomic<bool> stopping_ = false;
     std::atomic<std::uint64_t> sent_ = 0;
+    std::atomic<double> cpuSeconds_ = 0;
     std::thread thread_;
 };
 
