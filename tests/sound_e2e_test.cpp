@@ -31,7 +31,7 @@ namespace pelex::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using sip_engine::linphone_rtc::AudioChoice;
+using sip_engine::AudioChoice;
 
 constexpr double kPeerTone = 1000;  // the tone file the peer sends
 constexpr double kUserTone = 700;   // what the user "says" into the phone's microphone
@@ -39,7 +39,7 @@ constexpr double kOtherTone = 1500;  // what is said into a microphone that must
 constexpr double kTestTone = 440;   // the engine's own test tone, never to be sent in a call
 
 /// The store of the user's device choice, in memory.
-class ChoiceStore : public sip_engine::linphone_rtc::AudioChoiceStore {
+class ChoiceStore : public sip_engine::AudioChoiceStore {
 public:
     AudioChoice load() override { return choice; }
     void save(const AudioChoice& c) override { choice = c; }
@@ -74,7 +74,7 @@ protected:
     }
 
     EngineDriver& registeredPhone() {
-        auto clients = sip_engine::linphone_rtc::linphoneClientFactory(choices, [this](const std::u16string& note) {
+        auto clients = sip_engine::linphone_rtc::linphoneClientFactory(nullptr, choices, [this](const std::u16string& note) {
             notes.push_back(note);
         });
         phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword,
@@ -135,7 +135,7 @@ TEST_F(SoundEndToEnd, TheChosenDevicesCarryTheNextCallAndAMovedDefaultIsFollowed
     sound->addSink("headset_mic_feed", "Headset microphone feed");
     sound->addMicrophone("headset_mic", "headset_mic_feed", "Headset microphone");
     auto& p = registeredPhone();
-    choices->choice = {pulseId("Headset microphone"), pulseId("Headset")};
+    choices->choice = {pulseId("Headset microphone"), pulseId("Headset"), ""};
     {
         SourceRecorder headset(SoundRig::monitorOf("headset"));
         SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
@@ -171,7 +171,7 @@ TEST_F(SoundEndToEnd, ADeviceUnpluggedMidCallHandsTheCallToTheDefaultAndHangUpWo
     sound->addSink("headset_mic_feed", "Headset microphone feed");
     const int micModule = sound->addMicrophone("headset_mic", "headset_mic_feed", "Headset microphone");
     auto& p = registeredPhone();
-    choices->choice = {pulseId("Headset microphone"), pulseId("Headset")};
+    choices->choice = {pulseId("Headset microphone"), pulseId("Headset"), ""};
     SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
     SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
     callPeer("1001");

@@ -23,7 +23,7 @@ std::optional<SoundDevice> pickOne(const std::vector<SoundDevice>& offered, bool
 
 }  // namespace
 
-std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const SoundServerInfo& server) {
+std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const ServerState& server) {
     std::vector<SoundDevice> offered;
     for (const auto& d : all)
         if ((d.canCapture || d.canPlay) && (!server.running || d.driver == kPulse)) offered.push_back(d);
@@ -31,15 +31,17 @@ std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, con
 }
 
 DevicePick pickDevices(const std::vector<SoundDevice>& offered, const AudioChoice& choice,
-                       const SoundServerInfo& server) {
+                       const ServerState& server) {
     return {pickOne(offered, true, choice.microphone, server.defaultMicrophone),
             pickOne(offered, false, choice.speaker, server.defaultSpeaker)};
 }
 
-std::u16string soundNote(const DevicePick& pick, const SoundServerInfo& server) {
+std::u16string soundNote(const DevicePick& pick, const ServerState& server) {
     if (!server.running)
         return !pick.microphone && !pick.speaker ? u"No sound server is running: calls are silent."
                                                  : u"No sound server is running: calls use the sound card directly.";
+    if (!server.answering)
+        return u"The sound server is not answering: calls are silent until it answers again.";
     if (!pick.microphone && !pick.speaker) return u"No sound devices were found: calls are silent.";
     if (!pick.microphone) return u"No microphone was found: the other side cannot hear you.";
     if (!pick.speaker) return u"No speaker was found: you cannot hear the other side.";

@@ -150,8 +150,11 @@ public:
         }
         core->addListener(listener_);
         if (core->start() != 0) throw RTCError("the SIP stack did not start");
-        sound_ = std::make_shared<SoundDevices>(core, options_.audioChoices, options_.soundNote);
-        if (!options_.audioFromFiles) sound_->refresh(false);
+        std::shared_ptr<sound::SoundServer> server;
+        if (!options_.audioFromFiles)
+            server = options_.soundServer ? options_.soundServer : std::make_shared<sound::SoundServer>();
+        sound_ = std::make_shared<SoundDevices>(core, std::move(server), options_.audioChoices, options_.soundNote);
+        if (!options_.audioFromFiles) sound_->refresh();
         context_->core = std::move(core);
 
         timer_ = std::make_unique<QTimer>();
@@ -184,7 +187,7 @@ public:
         if (type != SessionType::PcToPc && type != SessionType::PcToPhone)
             throw RTCError("only voice sessions are supported");
         // The call about to be placed takes the devices in place now.
-        if (sound_ && !options_.audioFromFiles) sound_->refresh(false);
+        if (sound_ && !options_.audioFromFiles) sound_->refresh();
         return std::make_shared<LinphoneSession>(context_);
     }
 
@@ -218,10 +221,14 @@ public:
 
     void InvokeTuningWizard(WindowHandle parent) override {
         auto core = context_->core;
-        if (!core) throw RTCError("the client is not running");
+        if (!core || shuttingDown_) throw RTCError("the client is not running");
         if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
             throw RTCError("no user interface to show the tuning dialog in");
-        runTuningWizard(core, *sound_, parent, options_.dataDir);
+        // The dialog runs the event loop: the client may be shut down and
+        // released meanwhile. It lives on until the dialog is closed, and
+        // the dialog holds what it uses.
+        const auto keepAlive = shared_from_this();
+        runTuningWizard(core, sound_, parent, options_.dataDir);
     }
 
     void PrepareForShutdown() override {
@@ -368,13 +375,13 @@ private:
     };
 
     // Each call starts on the devices in place now (the desktop's default may
-    // have changed); once the last call is gone the stack probes its devices
-    // anew, so the next call finds what was plugged in or out meanwhile.
+    // have changed); a device that came or went during a call is taken into
+    // the stack's list once the last call is gone.
     void onCallSound(linphone::Call& call, linphone::Call::State state) {
         using S = linphone::Call::State;
         if (!sound_ || options_.audioFromFiles || !context_->core) return;
         if (state == S::IncomingReceived) {
-            sound_->refresh(false);
+            sound_->refresh();
             sound_->applyTo(call);
         }
         else if (state == S::Released) soundProbeDue_ = true;  // once the call is gone (tick)
@@ -382,7 +389,7 @@ private:
     void probeSoundIfDue() {
         if (!soundProbeDue_ || !sound_ || context_->core->getCallsNb() != 0) return;
         soundProbeDue_ = false;
-        sound_->refresh(true);
+        sound_->reloadIfDue();
     }
 
     static std::shared_ptr<linphone::Account> createAccount(linphone::Core& core, const ProvisionedProfile& p) {
@@ -507,6 +514,7 @@ private:
         tones_.clear();
         toneCall_.reset();
         timer_.reset();
+        if (sound_) sound_->detach();  // an open tuning dialog may still hold it
         sound_.reset();
         sipSocket_.follow(0);
         context_->discard();
@@ -572,9 +580,11 @@ RTCClientFactory linphoneClientFactory() {
     return [] { return createLinphoneClient(); };
 }
 
-RTCClientFactory linphoneClientFactory(std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
-    return [choices = std::move(choices), note = std::move(note)] {
+RTCClientFactory linphoneClientFactory(std::shared_ptr<sound::SoundServer> server,
+                                       std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
+    return [server = std::move(server), choices = std::move(choices), note = std::move(note)] {
         auto options = LinphoneOptions::fromEnvironment();
+        options.soundServer = server;
         options.audioChoices = choices;
         options.soundNote = note;
         return createLinphoneClient(std::move(options));
