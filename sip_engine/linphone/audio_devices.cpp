@@ -24,9 +24,21 @@ std::optional<SoundDevice> pickOne(const std::vector<SoundDevice>& offered, bool
 }  // namespace
 
 std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const ServerState& server) {
+    auto listed = [](const std::vector<sound::Device>& devices, const std::string& description) {
+        return std::any_of(devices.begin(), devices.end(),
+                           [&](const sound::Device& d) { return d.description == description; });
+    };
     std::vector<SoundDevice> offered;
-    for (const auto& d : all)
-        if ((d.canCapture || d.canPlay) && (!server.running || d.driver == kPulse)) offered.push_back(d);
+    for (auto d : all) {
+        if (server.running) {
+            if (d.driver != kPulse) continue;
+            // What the server no longer has (unplugged since the stack last
+            // looked) opens nothing: its capture would send nothing at all.
+            d.canCapture = d.canCapture && listed(server.microphones, d.name);
+            d.canPlay = d.canPlay && listed(server.speakers, d.name);
+        }
+        if (d.canCapture || d.canPlay) offered.push_back(std::move(d));
+    }
     return offered;
 }
 

@@ -29,7 +29,9 @@ struct SoundDevice {
 /// the stack's ALSA devices then lead back to the same server (twice over),
 /// and ALSA's default capture follows the server's default source even when
 /// that only monitors the speaker, which would send the far end its own
-/// voice. Without a server, every device the stack found.
+/// voice; and of those only what the server still has (the stack's list may
+/// be older than the server's picture). Without a server, every device the
+/// stack found.
 std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const ServerState& server);
 
 struct DevicePick {

@@ -18,6 +18,8 @@ const SoundDevice kNothing{"ALSA Unknown: odd", "odd", "ALSA", false, false};
 ServerState server(std::string speaker = "", std::string microphone = "") {
     ServerState s;
     s.known = s.running = s.answering = true;
+    for (const char* name : {"Speaker", "Headset"}) s.speakers.push_back({name, name});
+    for (const char* name : {"Headset", "Webcam"}) s.microphones.push_back({name, name});
     s.defaultSpeaker = std::move(speaker);
     s.defaultMicrophone = std::move(microphone);
     return s;
@@ -33,6 +35,15 @@ TEST(AudioDevices, WithASoundServerOnlyItsDevicesAreOfferedWithoutOneEveryUsable
     EXPECT_EQ(offeredDevices(all, server()), (std::vector<SoundDevice>{kSpeaker, kHeadset}));
     EXPECT_EQ(offeredDevices(all, noServer()), (std::vector<SoundDevice>{kSpeaker, kAlsaDefault, kHeadset}));
     EXPECT_TRUE(offeredDevices({}, server()).empty());
+    // What the server no longer has (the stack has not looked again yet) is
+    // not offered, or only in the direction the server still has.
+    auto unplugged = server();
+    unplugged.speakers = {{"Speaker", "Speaker"}};
+    auto headsetMicrophone = kHeadset;
+    headsetMicrophone.canPlay = false;
+    EXPECT_EQ(offeredDevices(all, unplugged), (std::vector<SoundDevice>{kSpeaker, headsetMicrophone}));
+    unplugged.microphones.clear();
+    EXPECT_EQ(offeredDevices(all, unplugged), (std::vector<SoundDevice>{kSpeaker}));
 }
 
 TEST(AudioDevices, TheChoiceWinsWhileItIsThereThenTheServersDefaultThenTheFirstThatFits) {
