@@ -36,6 +36,7 @@
 #include "tests/rig/engine_driver.h"
 #include "tests/rig/rig_fixture.h"
 #include "tests/rig/sound_fixture.h"
+#include "tests/rig/stall_watch.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ using pelex::testing::EngineDriver;
 using pelex::testing::SipRig;
 using pelex::testing::SipRigOptions;
 using pelex::testing::SoundRig;
+using pelex::testing::StallWatch;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -107,26 +109,6 @@ bool peerEstablishedOutgoing(const BaresipControl& peer) {
             return true;
     return false;
 }
-
-/// Watches the event loop for `work`: the longest gap between two turns of a
-/// 5 ms timer, which is how long the window would have stood still.
-class StallWatch {
-public:
-    StallWatch() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        timer_.start(5);
-    }
-    double longestMs() const { return ms(longest_); }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_ = Clock::now();
-    Clock::duration longest_{};
-};
 
 /// The cost of a connected call on both ends, with sound through a private
 /// PulseAudio: each end plays what it hears to its own speaker and sends

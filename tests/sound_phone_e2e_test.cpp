@@ -16,6 +16,7 @@
 #include "tests/rig/signal_analysis.h"
 #include "tests/rig/sound_fixture.h"
 #include "tests/rig/sound_io.h"
+#include "tests/rig/stall_watch.h"
 
 namespace pelex::testing {
 namespace {
@@ -33,7 +34,7 @@ class AlertSounds : public PhoneOnRig {
 protected:
     void SetUp() override {
         sound.emplace();
-        soundServer = std::make_shared<sound::SoundServer>();
+        soundServer = std::make_shared<sound::SoundServer>();  // the engine's too
         audioOutput = std::make_shared<control::ServerAlertOutput>(soundServer, nullptr);
     }
     void TearDown() override {
@@ -90,7 +91,6 @@ protected:
     }
 
     std::optional<SoundRig> sound;
-    std::shared_ptr<sound::SoundServer> soundServer;
 };
 
 TEST_F(AlertSounds, TheRingIsHeardOnAnIncomingCallAndStopsOnAnswer) {
@@ -147,6 +147,63 @@ TEST_F(AlertSounds, TheRingBackIsHeardWhileTheCalledPartyIsAlertedAndStopsWhenIt
     EXPECT_LE(ringBack / (double(answeredAt) / heard.rate), 0.5) << ringBack << " s of ring-back";
     EXPECT_EQ(toneSeconds(talking, heard.rate, kRingBackTone, kAlert), 0) << "the ring-back went on after the answer";
     EXPECT_GT(toneSeconds(talking, heard.rate, kPeerTone), 1.5) << "the called party is heard";
+}
+
+
+TEST_F(AlertSounds, AStoppedSoundServerHoldsUpNeitherTheWindowNorTheCalls) {
+    // The desktop's server stops answering for a while (as it may after a
+    // resume) while the user is called and calls. (The peer plays nothing
+    // through it: it would stop with it.)
+    SipRigOptions options;
+    options.peerAnswer = "manual";
+    startRig(options);
+    signInAndWaitUntilReady();
+    sound->freeze();
+    ASSERT_TRUE(waitFor([&] { return shown("lblSoundNote"); }, 10s)) << "the phone notices";
+    EXPECT_EQ(text("lblSoundNote"), "The sound server is not answering: calls are silent until it answers again.");
+    StallWatch watch;
+
+    // Called: the 180 and the line's text on time, a ring or two against
+    // the stopped server, and the caller's cancel read at once.
+    const auto dialled = Clock::now();
+    peerCallsThePhone();
+    ASSERT_TRUE(waitForPeer("CALL_RINGING", "1001", 5s));
+    const auto ringing = Clock::now() - dialled;
+    ASSERT_TRUE(waitFor([&] { return display() == "Line 1 INCOMING 1001"; }, 5s));
+    EXPECT_LT(ringing, 1s) << "the 180 waited";
+    pump(4500ms);  // two rings
+    peer->send("hangup");  // CANCEL
+    const auto cancelled = Clock::now();
+    ASSERT_TRUE(waitFor([&] { return display() == kIdleLine; }, 5s));
+    EXPECT_LT(Clock::now() - cancelled, 1s) << "the cancel waited";
+
+    // Calling: the ring-back against the stopped server, the called party
+    // answers, the call runs (without sound) and ends.
+    peer->clear();
+    dial("1001");
+    ASSERT_TRUE(waitForPeer("CALL_INCOMING", "1001", 5s));
+    ASSERT_TRUE(waitFor([&] { return callStatus() == "Ringing"; }, 5s));
+    pump(4500ms);  // two ring-backs
+    peer->send("accept");
+    ASSERT_TRUE(waitFor([&] { return display() == "Line 1 CONNECTED"; }, 5s));
+    pump(1s);
+    button("imgDiscon")->click();
+    ASSERT_TRUE(waitForPeer("CALL_CLOSED", "1001", 5s));
+    EXPECT_LT(watch.longestMs(), 500) << "the window stood still";
+
+    // The server answers again: the note goes, and calls have sound again.
+    sound->thaw();
+    ASSERT_TRUE(waitFor([&] { return !shown("lblSoundNote"); }, 10s));
+    SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    peer->clear();
+    dial("1001");
+    ASSERT_TRUE(waitForPeer("CALL_INCOMING", "1001", 5s));
+    peer->send("accept");
+    ASSERT_TRUE(waitFor([&] { return display() == "Line 1 CONNECTED"; }, 5s));
+    pump(2500ms);
+    button("imgDiscon")->click();
+    const auto heard = speaker.audio();
+    EXPECT_GT(toneSeconds(heard.samples, heard.rate, kPeerTone), 1.0) << "the called party is heard again";
 }
 
 }  // namespace
