@@ -2,6 +2,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace pelex::sound {
@@ -34,8 +35,13 @@ void PulseTimer::onTime(pa_mainloop_api*, pa_time_event*, const struct timeval*,
 PulseLoop::Lock::Lock(const PulseLoop& loop) : loop_(loop.loop_) { pa_threaded_mainloop_lock(loop_); }
 PulseLoop::Lock::~Lock() { pa_threaded_mainloop_unlock(loop_); }
 
-PulseLoop::PulseLoop(std::string clientName, Handlers handlers, std::chrono::milliseconds reconnectDelay)
-    : clientName_(std::move(clientName)), handlers_(std::move(handlers)), reconnectDelay_(reconnectDelay) {
+PulseLoop::PulseLoop(std::string clientName, Handlers handlers, std::chrono::milliseconds reconnectDelay,
+                     std::chrono::milliseconds longestDelay)
+    : clientName_(std::move(clientName)),
+      handlers_(std::move(handlers)),
+      reconnectDelay_(reconnectDelay),
+      longestDelay_(std::max(longestDelay, reconnectDelay)),
+      nextDelay_(reconnectDelay) {
     loop_ = pa_threaded_mainloop_new();
     if (!loop_) throw std::runtime_error("no sound server loop");
     pa_threaded_mainloop_set_name(loop_, "pelex-sound");
@@ -83,7 +89,14 @@ void PulseLoop::connect() {
         if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) return;
     }
     drop();
-    retry_->start(reconnectDelay_);
+    retryLater();
+}
+
+// Without a server the attempts grow rarer, so an idle phone on a desktop
+// without one costs next to nothing; one that was connected tries again soon.
+void PulseLoop::retryLater() {
+    retry_->start(nextDelay_);
+    nextDelay_ = std::min(nextDelay_ * 2, longestDelay_);
 }
 
 void PulseLoop::drop() {
@@ -105,6 +118,7 @@ void PulseLoop::onState(pa_context* context, void* self) {
     switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY:
             loop.ready_ = true;
+            loop.nextDelay_ = loop.reconnectDelay_;
             if (loop.handlers_.ready) loop.handlers_.ready(*context);
             break;
         case PA_CONTEXT_FAILED:
@@ -113,7 +127,7 @@ void PulseLoop::onState(pa_context* context, void* self) {
             // libpulse holds the context until this callback returns.
             loop.drop();
             if (loop.handlers_.lost) loop.handlers_.lost();
-            loop.retry_->start(loop.reconnectDelay_);
+            loop.retryLater();
             break;
         default: break;
     }

@@ -58,8 +58,11 @@ public:
     };
 
     /// A loop whose context the server will list as `clientName`; nothing
-    /// runs before start(). Throws std::runtime_error when libpulse fails.
-    PulseLoop(std::string clientName, Handlers handlers, std::chrono::milliseconds reconnectDelay);
+    /// runs before start(). A failed attempt to connect is followed by
+    /// another after `reconnectDelay`, doubled after each failure up to
+    /// `longestDelay`. Throws std::runtime_error when libpulse fails.
+    PulseLoop(std::string clientName, Handlers handlers, std::chrono::milliseconds reconnectDelay,
+              std::chrono::milliseconds longestDelay);
     /// Stops, then frees the loop.
     ~PulseLoop();
 
@@ -100,12 +103,13 @@ public:
 private:
     void connect();
     void drop();
+    void retryLater();
     static void onState(pa_context* context, void* self);
     static void onOrphanState(pa_stream* stream, void* self);
 
     std::string clientName_;
     Handlers handlers_;
-    std::chrono::milliseconds reconnectDelay_;
+    std::chrono::milliseconds reconnectDelay_, longestDelay_, nextDelay_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     bool ready_ = false;

@@ -23,7 +23,7 @@ SoundServer::SoundServer(std::string clientName, ServerTiming timing)
       loop_(std::make_unique<PulseLoop>(std::move(clientName),
                                         PulseLoop::Handlers{[this](pa_context& c) { onReady(c); },
                                                             [this] { onLost(); }},
-                                        timing.reconnectEvery)) {
+                                        timing.reconnectEvery, timing.reconnectAtMost)) {
     probeTimer_ = std::make_unique<PulseTimer>(loop_->api(), [this] { probe(); });
     patienceTimer_ = std::make_unique<PulseTimer>(loop_->api(), [this] { onPatienceOver(); });
     loop_->start();

@@ -37,8 +37,10 @@ struct ServerTiming {
     std::chrono::milliseconds probeEvery{1000};
     /// How long an answer may take before the server counts as not answering.
     std::chrono::milliseconds patience{500};
-    /// The wait between two attempts to connect.
+    /// The wait before the next attempt to connect, doubled after each
+    /// failed attempt up to reconnectAtMost.
     std::chrono::milliseconds reconnectEvery{1000};
+    std::chrono::milliseconds reconnectAtMost{16000};
 };
 
 class SoundServer : public QObject {

@@ -219,7 +219,7 @@ TEST(SoundServerConnection, KnowsTheDevicesAndDefaultsAndFollowsTheirChanges) {
 
 TEST(SoundServerConnection, ConnectsAgainWhenTheServerComesBackAndNoticesOneThatStopsAnswering) {
     auto rig = std::make_unique<SoundRig>();
-    sound::SoundServer server("Pelex phone", {std::chrono::milliseconds(300), std::chrono::milliseconds(300), std::chrono::milliseconds(200)});
+    sound::SoundServer server("Pelex phone", {300ms, 300ms, 200ms, 1600ms});
     ASSERT_TRUE(pumpUntil([&] { return server.state().running; }, 10s));
 
     // Stopped (SIGSTOP): the connection stays, the answers stop.

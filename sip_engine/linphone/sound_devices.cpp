@@ -63,7 +63,6 @@ void SoundDevices::refresh() {
     if (serverLink_) server_ = serverLink_->state();
     std::vector<SoundDevice> all;
     for (const auto& d : core_->getExtendedAudioDevices()) all.push_back(describe(*d));
-    for (auto& d : all) fprintf(stderr, "DEBUG device %s cap=%d play=%d\n", d.id.c_str(), d.canCapture, d.canPlay);
     offered_ = offeredDevices(all, server_);
     pick_ = pickDevices(offered_, choice(), server_);
 
