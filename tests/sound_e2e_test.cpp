@@ -218,7 +218,7 @@ TEST_F(SoundEndToEnd, ADeviceUnpluggedMidCallHandsTheCallToTheDefaultAndHangUpWo
     EXPECT_FALSE(p.saw("Status Line 1 DISCONNECTED")) << "the call goes on";
     hangUp();
     EXPECT_TRUE(p.waitFor([&] { return peer->has("CALL_CLOSED", "1001"); }, 5s, peer.get()));
-    EXPECT_GT(seconds(speaker, kPeerTone), 1.5) << "the default speaker took over";
+    EXPECT_GT(seconds(speaker, kPeerTone), 1.2) << "the default speaker took over";
     EXPECT_GT(seconds(peerHears, kUserTone), 1.0) << "the default microphone took over";
     EXPECT_GT(voicePerSecond(), kVoiceRateLow) << "the voice went on through the unplugging";
 

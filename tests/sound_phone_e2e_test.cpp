@@ -24,8 +24,17 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr double kRingTone = 1200;     // the ring's upper trill note
+constexpr double kRingLowTone = 960;   // and its lower one
 constexpr double kRingBackTone = 440;  // one of the ring-back's two tones
 constexpr double kPeerTone = 1000;     // what the peer sends once connected
+
+// Under the address sanitizer the stack itself runs several times slower
+// (parsing one INVITE took a second on a loaded machine): time bounds widen.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowdown = 5;
+#else
+constexpr int kSlowdown = 1;
+#endif
 
 // The ring alternates two notes every 25 ms: a 50 ms block holds half of each.
 const ToneCriteria kAlert{2000, 0.15, 2, 50};
@@ -114,8 +123,12 @@ TEST_F(AlertSounds, TheRingIsHeardOnAnIncomingCallAndStopsOnAnswer) {
     const std::span<const std::int16_t> all(heard.samples);
     const auto ringing = all.first(answeredAt);
     const auto talking = all.subspan(std::min(all.size(), answeredAt + heard.rate / 4));
-    EXPECT_GE(toneSeconds(ringing, heard.rate, kRingTone, kAlert), 0.2) << "the ring was heard";
-    EXPECT_EQ(toneSeconds(talking, heard.rate, kRingTone, kAlert), 0) << "the ring went on after the answer";
+    // Either note of the trill (a block centred on one hides the other).
+    auto ring = [&](std::span<const std::int16_t> part) {
+        return toneSeconds(part, heard.rate, kRingTone, kAlert) + toneSeconds(part, heard.rate, kRingLowTone, kAlert);
+    };
+    EXPECT_GE(ring(ringing), 0.2) << "the ring was heard";
+    EXPECT_EQ(ring(talking), 0) << "the ring went on after the answer";
     EXPECT_GT(toneSeconds(talking, heard.rate, kPeerTone), 1.5) << "the caller is heard once answered";
 }
 
@@ -150,6 +163,41 @@ TEST_F(AlertSounds, TheRingBackIsHeardWhileTheCalledPartyIsAlertedAndStopsWhenIt
 }
 
 
+TEST_F(AlertSounds, TheRingSoundsOnTheDesktopsOutputAndTheRingBackOnTheCallsSpeaker) {
+    // The user talks through a headset (the call's speaker); the desktop's
+    // default output stays the loudspeaker.
+    sound->addSink("headset", "Headset");
+    struct Choices : sip_engine::AudioChoiceStore {
+        sip_engine::AudioChoice load() override { return choice; }
+        void save(const sip_engine::AudioChoice& c) override { choice = c; }
+        sip_engine::AudioChoice choice{"", "PulseAudio Unknown: Headset", ""};
+    };
+    auto choices = std::make_shared<Choices>();
+    control::ServerAlertOutput output(soundServer, choices);
+    ASSERT_TRUE(waitFor([&] { return soundServer->state().speakerDescribed("Headset") != nullptr; }, 10s));
+    SourceRecorder speaker(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    SourceRecorder headset(SoundRig::monitorOf("headset"));
+    SourceRecorder peerSpeaker(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+    // The ring's trill changes note every 25 ms: in a block that is centred
+    // on the other note, the window hides this one. Either note counts.
+    auto heard = [](const SourceRecorder& r, double tone) {
+        const auto a = r.audio();
+        const double other = tone == kRingTone ? kRingLowTone : tone;
+        return toneSeconds(a.samples, a.rate, tone, kAlert) + (other != tone ? toneSeconds(a.samples, a.rate, other, kAlert) : 0);
+    };
+    output.playAsync(control::waveResource(control::kRingSound), platform::SoundUse::Ring);
+    ASSERT_TRUE(waitFor([&] { return heard(speaker, kRingTone) >= 0.2; }, 5s)) << "the ring on the desktop's output";
+    output.playAsync(control::waveResource(control::kRingBackSound), platform::SoundUse::RingBack);
+    ASSERT_TRUE(waitFor([&] { return heard(headset, kRingBackTone) >= 0.2; }, 5s)) << "the ring-back on the call's";
+    // A ring device of the user's own choosing.
+    choices->choice.ring = "PulseAudio Unknown: Peer speaker";
+    output.playAsync(control::waveResource(control::kRingSound), platform::SoundUse::Ring);
+    ASSERT_TRUE(waitFor([&] { return heard(peerSpeaker, kRingTone) >= 0.2; }, 5s)) << "the ring on the chosen device";
+    output.stop();
+    EXPECT_EQ(heard(headset, kRingTone), 0) << "the ring is not only in the headset";
+    EXPECT_EQ(heard(speaker, kRingBackTone), 0) << "the ring-back stays with the call";
+}
+
 TEST_F(AlertSounds, AStoppedSoundServerHoldsUpNeitherTheWindowNorTheCalls) {
     // The desktop's server stops answering for a while (as it may after a
     // resume) while the user is called and calls. (The peer plays nothing
@@ -170,12 +218,12 @@ TEST_F(AlertSounds, AStoppedSoundServerHoldsUpNeitherTheWindowNorTheCalls) {
     ASSERT_TRUE(waitForPeer("CALL_RINGING", "1001", 5s));
     const auto ringing = Clock::now() - dialled;
     ASSERT_TRUE(waitFor([&] { return display() == "Line 1 INCOMING 1001"; }, 5s));
-    EXPECT_LT(ringing, 1s) << "the 180 waited";
+    EXPECT_LT(ringing, kSlowdown * 1s) << "the 180 waited";
     pump(4500ms);  // two rings
     peer->send("hangup");  // CANCEL
     const auto cancelled = Clock::now();
     ASSERT_TRUE(waitFor([&] { return display() == kIdleLine; }, 5s));
-    EXPECT_LT(Clock::now() - cancelled, 1s) << "the cancel waited";
+    EXPECT_LT(Clock::now() - cancelled, kSlowdown * 1s) << "the cancel waited";
 
     // Calling: the ring-back against the stopped server, the called party
     // answers, the call runs (without sound) and ends.
@@ -189,7 +237,7 @@ TEST_F(AlertSounds, AStoppedSoundServerHoldsUpNeitherTheWindowNorTheCalls) {
     pump(1s);
     button("imgDiscon")->click();
     ASSERT_TRUE(waitForPeer("CALL_CLOSED", "1001", 5s));
-    EXPECT_LT(watch.longestMs(), 500) << "the window stood still";
+    EXPECT_LT(watch.longestMs(), kSlowdown * 500) << "the window stood still";
 
     // The server answers again: the note goes, and calls have sound again.
     sound->thaw();
