@@ -6,21 +6,21 @@
 
 #include <chrono>
 
+#include "sip_engine/linphone/stack_account.h"
+
 namespace pelex::sip_engine::linphone_rtc {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The name of a stopper while its core is not off yet.
+constexpr char kStopping[] = "pelex-core-stopping";
+
 bool isOff(linphone::Core& core) { return core.getGlobalState() == linphone::GlobalState::Off; }
 
 /// Starts unregistering every account that is (or is getting) registered.
 void unregisterAll(linphone::Core& core) {
-    for (const auto& account : core.getAccountList()) {
-        if (!account->getParams()->registerEnabled()) continue;
-        auto params = account->getParams()->clone();
-        params->enableRegister(false);
-        account->setParams(params);
-    }
+    for (const auto& account : core.getAccountList()) switchRegistration(*account, false);
 }
 
 /// Owned by the application object (Qt parent); deletes itself once the
@@ -29,6 +29,7 @@ class CoreStopper final : public QObject {
 public:
     CoreStopper(std::shared_ptr<linphone::Core> core, QObject* application)
         : QObject(application), core_(std::move(core)) {
+        setObjectName(QString::fromLatin1(kStopping));
         unregisterAll(*core_);
         timer_.setInterval(10);
         connect(&timer_, &QTimer::timeout, this, &CoreStopper::turn);
@@ -54,6 +55,7 @@ private:
             timer_.stop();
             if (!isOff(*core_)) core_->stop();  // did not finish in time: the blocking way
             core_.reset();
+            setObjectName({});
             deleteLater();
         }
     }
@@ -73,6 +75,12 @@ bool anyAccountRegistered(linphone::Core& core) {
         if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress) return true;
     }
     return false;
+}
+
+int coresStopping() {
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) return 0;
+    return int(application->findChildren<QObject*>(QString::fromLatin1(kStopping), Qt::FindDirectChildrenOnly).size());
 }
 
 void stopInBackground(std::shared_ptr<linphone::Core> core) {

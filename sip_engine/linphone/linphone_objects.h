@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sip_engine/linphone/provisioning_reader.h"
+#include "sip_engine/linphone/registration_retry.h"
 #include "sip_engine/rtc/rtc_client.h"
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -70,12 +71,9 @@ public:
     rtc::RegistrationState State() const override { return state; }
 
     ProvisionedProfile provisioned;
-    std::shared_ptr<linphone::Account> account;
+    std::shared_ptr<linphone::Account> account;  ///< once enabled, while the stack runs
+    std::unique_ptr<RegistrationRetry> retry;    ///< with the account
     rtc::RegistrationState state = rtc::RegistrationState::NotRegistered;
-    bool rejected = false;  // stays rejected (no retries) until enabled again
-    std::chrono::steady_clock::time_point attemptStarted{};  // of the latest attempt to register
-    bool retryPending = false;      // paused after a failure until the next attempt is due
-    unsigned retryGeneration = 0;   // a scheduled retry counts only for its own generation
 };
 
 class LinphoneSession final : public rtc::IRTCSession,

@@ -1,0 +1,22 @@
+#pragma once
+// The stack's configuration: a core built from an in-memory configuration
+// (no configuration file, no databases: nothing of the account, nor its
+// password, reaches a file) with the phone's settings.
+
+#include <linphone++/linphone.hh>
+
+#include <memory>
+
+#include "sip_engine/linphone/linphone_client.h"
+
+namespace pelex::sip_engine::linphone_rtc {
+
+/// Longest ring of an unanswered incoming call, in seconds.
+constexpr int kIncomingCallBoundSeconds = 300;
+
+/// A new core for `options`, not yet started, with its files in
+/// options.dataDir and its own turning (auto-iterate) off. Throws RTCError
+/// when the stack cannot make one.
+std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options);
+
+}  // namespace pelex::sip_engine::linphone_rtc

@@ -1,0 +1,44 @@
+#include "sip_engine/linphone/turn_loop.h"
+
+#include <algorithm>
+
+namespace pelex::sip_engine::linphone_rtc {
+
+TurnLoop::TurnLoop(std::shared_ptr<Context> context, int idleMs, std::function<void()> wake)
+    : context_(std::move(context)), idleMs_(idleMs), wake_(std::move(wake)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { wake_(); });
+}
+
+TurnLoop::~TurnLoop() { stop(); }
+
+void TurnLoop::start() {
+    timer_.start(idleMs_);
+    context_->onBusy = [this] { pace(); };
+}
+
+void TurnLoop::stop() {
+    context_->onBusy = nullptr;
+    timer_.stop();
+    sipSocket_.follow(0);
+}
+
+bool TurnLoop::turn(const std::function<void(linphone::Core&)>& afterIterate) {
+    if (turning_ || !context_->core || !timer_.isActive()) return false;
+    turning_ = true;
+    context_->core->iterate();
+    afterIterate(*context_->core);
+    turning_ = false;
+    if (!context_->core) return false;
+    if (auto transports = context_->core->getTransportsUsed()) sipSocket_.follow(transports->getUdpPort());
+    pace();
+    return true;
+}
+
+void TurnLoop::pace() {
+    if (!timer_.isActive()) return;
+    const bool busy = std::chrono::steady_clock::now() < context_->busyUntil;
+    const int interval = busy ? std::min(2, idleMs_) : idleMs_;
+    if (timer_.interval() != interval) timer_.setInterval(interval);
+}
+
+}  // namespace pelex::sip_engine::linphone_rtc
