@@ -36,6 +36,10 @@ struct ServerState {
     std::vector<Device> microphones;
     /// Names of the sound cards (a headset plugged in adds one).
     std::vector<std::string> cards;
+    /// Changes whenever the server came or went: what another client
+    /// connected to it before knows of it (its streams, its connection) is
+    /// gone, also when the new server has the same devices.
+    unsigned epoch = 0;
 
     /// The sink described as `description`, or null.
     const Device* speakerDescribed(const std::string& description) const {
@@ -43,9 +47,11 @@ struct ServerState {
             if (d.description == description) return &d;
         return nullptr;
     }
-    /// Whether the devices and cards are those of `other` (defaults aside).
+    /// Whether the devices and cards are those of `other`, on the same
+    /// server (defaults aside).
     bool sameDevices(const ServerState& other) const {
-        return speakers == other.speakers && microphones == other.microphones && cards == other.cards;
+        return epoch == other.epoch && speakers == other.speakers && microphones == other.microphones &&
+               cards == other.cards;
     }
     bool operator==(const ServerState&) const = default;
 };

@@ -19,7 +19,10 @@ struct SoundServer::Callbacks {
 
 SoundServer::SoundServer(std::string clientName, ServerTiming timing)
     : timing_(timing),
-      census_(std::make_unique<DeviceCensus>([this](ServerState s) { publish(std::move(s)); })),
+      census_(std::make_unique<DeviceCensus>([this](ServerState s) {
+          s.epoch = epoch_;
+          publish(std::move(s));
+      })),
       loop_(std::make_unique<PulseLoop>(std::move(clientName),
                                         PulseLoop::Handlers{[this](pa_context& c) { onReady(c); },
                                                             [this] { onLost(); }},
@@ -42,6 +45,8 @@ ServerState SoundServer::state() const {
 }
 
 void SoundServer::onReady(pa_context& context) {
+    ++epoch_;
+    connected_ = true;
     pa_context_set_subscribe_callback(&context, Callbacks::event, this);
     const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE |
                                                           PA_SUBSCRIPTION_MASK_CARD | PA_SUBSCRIPTION_MASK_SERVER);
@@ -56,8 +61,12 @@ void SoundServer::onLost() {
     probing_ = false;
     probeTimer_->stop();
     patienceTimer_->stop();
+    // Another failed attempt to reach a missing server changes nothing.
+    if (connected_) ++epoch_;
+    connected_ = false;
     ServerState gone;
     gone.known = true;
+    gone.epoch = epoch_;
     publish(std::move(gone));
 }
 
@@ -83,7 +92,7 @@ void SoundServer::probe() {
 
 void SoundServer::onPatienceOver() {
     if (!probing_) return;
-    ServerState next = state();
+    ServerState next = state();  // the epoch stays: the server is still there
     next.answering = false;
     publish(std::move(next));
 }

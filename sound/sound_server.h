@@ -84,6 +84,8 @@ private:
     std::unique_ptr<PulseLoop> loop_;
     std::unique_ptr<PulseTimer> probeTimer_, patienceTimer_;
     bool probing_ = false;  // a probe is unanswered
+    unsigned epoch_ = 0;    // see ServerState::epoch
+    bool connected_ = false;
 };
 
 }  // namespace pelex::sound

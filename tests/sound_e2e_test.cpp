@@ -281,6 +281,27 @@ TEST_F(SoundEndToEnd, AChosenMicrophoneUnpluggedWhileIdleLeavesNoCallSilent) {
     EXPECT_GT(seconds(peerHears, kUserTone), 1.0) << "the desktop's default microphone took over";
 }
 
+TEST_F(SoundEndToEnd, ASoundServerRestartedWhileSignedInCarriesTheNextCall) {
+    // The peer plays nothing through the server (it would lose it too).
+    peer.reset();
+    rig.reset();
+    rig.emplace();
+    peer = std::make_unique<BaresipControl>(SipRig::peerControlPort());
+    auto& p = registeredPhone();
+    // The desktop's session restarts its sound server.
+    sound.reset();
+    sound.emplace();
+    ASSERT_TRUE(p.waitFor([&] { return notes.empty() || notes.back().empty(); }, 10s, peer.get()))
+        << "the phone still says: " << QString::fromStdU16String(notes.back()).toStdString();
+    SourceRecorder userHears(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
+    countVoice();
+    callPeer("1001");
+    p.pump(2s, peer.get());
+    hangUp();
+    EXPECT_GT(seconds(userHears, kPeerTone), 1.0) << "the peer is heard through the new server";
+    EXPECT_GT(voicePerSecond(), kVoiceRateLow);
+}
+
 TEST_F(SoundEndToEnd, WithoutAMicrophoneTheFarEndHearsSilenceAndTheUserIsToldOnce) {
     // The server keeps only monitors as sources: it makes one its default,
     // which a careless phone would send to the far end.

@@ -28,9 +28,14 @@ std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, con
         return std::any_of(devices.begin(), devices.end(),
                            [&](const sound::Device& d) { return d.description == description; });
     };
+    // The stack's own connection to the server does not come back after the
+    // server restarted: it then lists none of the server's devices, and its
+    // others (ALSA's, through its PulseAudio plugin) are the way there.
+    const bool stackReachesServer =
+        std::any_of(all.begin(), all.end(), [](const SoundDevice& d) { return d.driver == kPulse; });
     std::vector<SoundDevice> offered;
     for (auto d : all) {
-        if (server.running) {
+        if (server.running && stackReachesServer) {
             if (d.driver != kPulse) continue;
             // What the server no longer has (unplugged since the stack last
             // looked) opens nothing: its capture would send nothing at all.

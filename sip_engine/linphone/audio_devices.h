@@ -30,8 +30,9 @@ struct SoundDevice {
 /// and ALSA's default capture follows the server's default source even when
 /// that only monitors the speaker, which would send the far end its own
 /// voice; and of those only what the server still has (the stack's list may
-/// be older than the server's picture). Without a server, every device the
-/// stack found.
+/// be older than the server's picture). Without a server, or when the stack
+/// lists none of the server's devices (it lost its connection to a server
+/// that restarted), every device the stack found.
 std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const ServerState& server);
 
 struct DevicePick {

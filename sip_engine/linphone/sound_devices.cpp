@@ -18,6 +18,7 @@ SoundDevices::SoundDevices(std::shared_ptr<linphone::Core> core, std::shared_ptr
                            std::shared_ptr<AudioChoiceStore> store, SoundNoteHandler note)
     : core_(std::move(core)), serverLink_(std::move(server)), store_(std::move(store)), note_(std::move(note)) {
     if (!serverLink_) return;
+    reloadedFor_ = serverLink_->state();  // the stack has just looked
     QObject::connect(serverLink_.get(), &sound::SoundServer::devicesChanged, &receiver_, [this] {
         reloadDue_ = true;
         reloadIfDue();
@@ -42,25 +43,32 @@ std::shared_ptr<linphone::AudioDevice> SoundDevices::device(const std::string& i
     return nullptr;
 }
 
-void SoundDevices::reloadIfDue() {
-    if (!core_ || !reloadDue_ || core_->getCallsNb() != 0) return;
+bool SoundDevices::reloadIfDue() {
+    if (!core_ || !reloadDue_ || core_->getCallsNb() != 0) return false;
     if (serverLink_) {
         const auto state = serverLink_->state();
-        if (state.running && !state.answering) return;  // once it answers again
+        if (state.running && !state.answering) return false;  // once it answers again
     }
     reload();
+    return true;
 }
 
 void SoundDevices::reload() {
     if (!core_) return;
     reloadDue_ = false;
+    if (serverLink_) reloadedFor_ = serverLink_->state();
     core_->reloadSoundDevices();
     refresh();
 }
 
 void SoundDevices::refresh() {
     if (!core_) return;
-    if (serverLink_) server_ = serverLink_->state();
+    if (serverLink_) {
+        server_ = serverLink_->state();
+        // Heard of before the signal says so (it waits for the event loop).
+        if (server_.known && !server_.sameDevices(reloadedFor_)) reloadDue_ = true;
+        if (reloadIfDue()) return;  // which refreshed
+    }
     std::vector<SoundDevice> all;
     for (const auto& d : core_->getExtendedAudioDevices()) all.push_back(describe(*d));
     offered_ = offeredDevices(all, server_);
@@ -70,7 +78,8 @@ void SoundDevices::refresh() {
     // on it until it answers again: calls go without devices meanwhile, and
     // a running call gets them back once it answers. (Switching the stack's
     // files on or off resets its devices: done before they are set.)
-    const bool silent = serverLink_ && server_.running && !server_.answering;
+    const bool stale = reloadedFor_.epoch != server_.epoch && reloadedFor_.running;
+    const bool silent = serverLink_ && ((server_.running && !server_.answering) || stale);
     if (silent != silent_) core_->setUseFiles(silent);
 
     const auto [microphone, speaker] = pickedDevices();
@@ -93,7 +102,6 @@ void SoundDevices::refresh() {
         lastNote_ = note;
         if (note_) note_(note);
     }
-    reloadIfDue();
 }
 
 SoundDevices::Devices SoundDevices::pickedDevices() const {

@@ -38,15 +38,18 @@ public:
     ~SoundDevices();
 
     /// Takes the server's latest picture and makes the picked devices the
-    /// stack's defaults for the next call. While the server does not answer,
-    /// calls start without sound devices (the stack would wait on the server
-    /// inside each call's start and end). A note goes to the user when what
-    /// is missing changed.
+    /// stack's defaults for the next call; reloads the stack's device list
+    /// first when it is older than the picture and no call runs. Calls start
+    /// without sound devices while the server does not answer (the stack
+    /// would wait on it inside each call's start and end), and while the
+    /// stack's list is from a server that went away (the stack fails on
+    /// those devices). A note goes to the user when what is missing changed.
     void refresh();
     /// Reloads the stack's device list now if a device or card came or went
     /// since the last reload (only while no call runs and the server answers
-    /// or is gone: the stack's reload waits on a running server), then refreshes.
-    void reloadIfDue();
+    /// or is gone: the stack's reload waits on a running server), then
+    /// refreshes. Returns whether it did.
+    bool reloadIfDue();
     /// Reloads the stack's device list now (no call may run), then refreshes.
     void reload();
     /// The devices offered to the user, as of the last refresh.
@@ -84,6 +87,7 @@ private:
     SoundNoteHandler note_;
     QObject receiver_;  // the server's signals arrive here while this lives
     sound::ServerState server_;
+    sound::ServerState reloadedFor_;  // the server's picture when the stack last looked
     bool reloadDue_ = false;
     bool silent_ = false;  // calls start without sound devices (server not answering)
     std::vector<SoundDevice> offered_;

@@ -44,6 +44,9 @@ TEST(AudioDevices, WithASoundServerOnlyItsDevicesAreOfferedWithoutOneEveryUsable
     EXPECT_EQ(offeredDevices(all, unplugged), (std::vector<SoundDevice>{kSpeaker, headsetMicrophone}));
     unplugged.microphones.clear();
     EXPECT_EQ(offeredDevices(all, unplugged), (std::vector<SoundDevice>{kSpeaker}));
+    // A stack that lists none of the server's own devices (its connection
+    // did not survive the server's restart) reaches it through the others.
+    EXPECT_EQ(offeredDevices({kAlsaDefault, kNothing}, server()), (std::vector<SoundDevice>{kAlsaDefault}));
 }
 
 TEST(AudioDevices, TheChoiceWinsWhileItIsThereThenTheServersDefaultThenTheFirstThatFits) {
