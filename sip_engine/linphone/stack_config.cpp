@@ -15,7 +15,7 @@ std::string env(const char* name) {
 
 }  // namespace
 
-std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options) {
+std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort) {
     std::filesystem::create_directories(options.dataDir);
     auto factory = linphone::Factory::get();
     const std::string dir = options.dataDir.string() + "/";  // the stack appends file names
@@ -28,7 +28,7 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options) 
     config->setString("storage", "call_logs_db_uri", "null");
     config->setString("storage", "zrtp_secrets_db_uri", "null");
     config->setString("misc", "uuid", "0");
-    config->setInt("sip", "sip_port", options.sipPort);
+    config->setInt("sip", "sip_port", sipPort);
     config->setInt("sip", "sip_tcp_port", 0);
     config->setInt("sip", "sip_tls_port", 0);
     config->setInt("misc", "max_calls", 4);
