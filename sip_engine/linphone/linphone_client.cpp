@@ -39,7 +39,7 @@ public:
           registrations_(context_, qtOneShotTimerFactory()),
           sessions_(context_),
           sound_(options_),
-          turns_(context_, options_.iterateMs, [this] { tick(); }) {}
+          turns_(context_, options_.iterateMs, options_.idleIterateMs, [this] { tick(); }) {}
 
     ~LinphoneClient() override { stopCore(); }
 
