@@ -1,4 +1,5 @@
 #include "codepage/codepage.h"
+#include "codepage/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -50,4 +51,28 @@ TEST(Codepage, UnrepresentableCharactersAreRefusedNotReplaced) {
 TEST(Codepage, EmptyText) {
     EXPECT_EQ(toAnsi(u""), "");
     EXPECT_EQ(fromAnsi(""), u"");
+}
+
+TEST(Utf8, EveryPlaneRoundTripsAndBrokenSurrogatesBecomeReplacements) {
+    const std::u16string wide = u"a\u00e9\u20ac\U0001F600";
+    EXPECT_EQ(toUtf8(wide), "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
+    EXPECT_EQ(fromUtf8(toUtf8(wide)), wide);
+    EXPECT_EQ(toUtf8(u"x\xd800y"), "x\xef\xbf\xbdy") << "a lone high surrogate";
+    EXPECT_EQ(toUtf8(std::u16string(1, u'\xdc00')), "\xef\xbf\xbd") << "a lone low surrogate";
+    EXPECT_EQ(fromUtf8(""), u"");
+}
+
+TEST(Utf8, BrokenBytesAreRefusedOrReplacedOneByOne) {
+    for (const std::string bad : {"\x80", "\xc3", "\xc0\xaf" /* overlong "/" */, "\xed\xa0\x80" /* a surrogate */,
+                                  "\xf4\x90\x80\x80" /* beyond U+10FFFF */, "\xe2\x82", "\xff"})
+        EXPECT_FALSE(fromUtf8("ok" + bad)) << bad;
+    EXPECT_EQ(fromUtf8Lossy("a\xff\xc3\xa9\xc3"), u"a\ufffd\u00e9\ufffd");
+    EXPECT_EQ(fromUtf8Lossy("\xe2\x82z"), u"\ufffd\ufffdz") << "a truncated sequence loses its bytes, not what follows";
+}
+
+TEST(Utf8, WindowsBytesGoThroughUtf8) {
+    EXPECT_EQ(ansiToUtf8("\x80\xe9"), "\xe2\x82\xac\xc3\xa9");
+    EXPECT_EQ(utf8ToAnsi("\xe2\x82\xac\xc3\xa9"), "\x80\xe9");
+    EXPECT_FALSE(utf8ToAnsi("\xe4\xb8\xad")) << "no Windows-1252 byte";
+    EXPECT_FALSE(utf8ToAnsi("\xff"));
 }

@@ -17,10 +17,11 @@ using platform::skipStep;
 
 void Pelex_MSN::RTC1_Status(const std::u16string& strStatus) {
     lblDisplay_->setText(QString::fromStdU16String(strStatus));
-    if (strStatus == kIdleText) {
+    if (lineStateOf(strStatus) == LineState::Idle) {
         setExtent();
         dialPendingNumber();
     }
+    tellLine();
 }
 
 // The number is shown after every registration outcome.
@@ -58,6 +59,7 @@ void Pelex_MSN::RTC1_CallDisconnect() {
     callTime_ = 0;
     CorvoTimer_->stop();
     stopRingBack();
+    tellLine();
 }
 
 void Pelex_MSN::RTC1_SignOut() {
@@ -66,6 +68,7 @@ void Pelex_MSN::RTC1_SignOut() {
     lblNumber_->clear();
     updateKeyboardReach();
     focusSignInBoxes();
+    tellLine();
 }
 
 void Pelex_MSN::tmrRingRing_Timer() {

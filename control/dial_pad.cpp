@@ -12,6 +12,7 @@
 #include "control/layout.h"
 #include "control/pelex_msn.h"
 #include "control/text_forms.h"
+#include "phone_number/phone_number.h"
 
 namespace pelex::control {
 
@@ -46,6 +47,8 @@ void Pelex_MSN::connectDialPad() {
     connect(imgLogin_, &QAbstractButton::clicked, this, &Pelex_MSN::imgLogin_Click);
     connect(imgHyperlink_, &QAbstractButton::clicked, this, &Pelex_MSN::imgHyperlink_Click);
     connect(lblregister_, &QAbstractButton::clicked, this, &Pelex_MSN::lblregister_Click);
+    // Typed, pasted or deleted by the user (not set by the phone itself).
+    connect(lblcall_, &QLineEdit::textEdited, this, &Pelex_MSN::forgetPendingNumber);
 
     // Pressed pictures: the sign-in button shows its pressed picture while
     // held; the call and hang-up buttons lose any picture when released.
@@ -58,6 +61,7 @@ void Pelex_MSN::connectDialPad() {
 // Keypad key: append its character, send its tone, select the number.
 // Any failure is ignored and the next step runs.
 void Pelex_MSN::ImgNumber_Click(int index) {
+    forgetPendingNumber();  // the user is writing a number of their own
     skipStep([&] { lblcall_->setText(lblcall_->text() + QChar(layout::keypadCharacter(index))); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->Key(static_cast<std::int16_t>(index)); });
     skipStep([&] {
@@ -94,15 +98,18 @@ void Pelex_MSN::lblcall_KeyUp() {
 
 // Call button: answer an offered call, dial from idle, refuse otherwise.
 void Pelex_MSN::imgCall_Click() {
-    const QString caption = lblDisplay_->text();
-    if (caption.left(15) == QStringLiteral("Line 1 INCOMING")) {
-        if (rtc_.engine) rtc_.engine->Answer();
-        callTime_ = 0;
-        stopRinging();
-    } else if (caption == QString::fromStdU16String(kIdleText)) {
-        dial();
-    } else {
-        message(u"Please disconnect the line before you make another call.", u"Calls");
+    switch (lineState()) {
+        case LineState::Incoming:
+            offerHandled();
+            if (rtc_.engine) rtc_.engine->Answer();
+            callTime_ = 0;
+            stopRinging();
+            break;
+        case LineState::Idle: dial(); break;
+        case LineState::Busy:
+        case LineState::NotReady:
+            message(u"Please disconnect the line before you make another call.", u"Calls");
+            break;
     }
 }
 
@@ -111,7 +118,7 @@ void Pelex_MSN::imgCall_Click() {
 // character is dialled as typed. A box with nothing to dial, or a number the
 // engine cannot place, is said so instead of doing nothing.
 void Pelex_MSN::dial() {
-    const std::u16string number = dialString(lblcall_->text().toStdU16String());
+    const std::u16string number = phone_number::withoutSeparators(lblcall_->text().toStdU16String());
     if (number.empty()) {
         message(u"Please enter a number to call.", u"Calls");
         return;
@@ -129,6 +136,7 @@ void Pelex_MSN::dial() {
 
 // Hang-up button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgDiscon_Click() {
+    offerHandled();
     skipStep([&] { stopRinging(); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
     skipStep([&] { RTC1_CallDisconnect(); });

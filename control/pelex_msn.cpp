@@ -242,8 +242,9 @@ void Pelex_MSN::message(const std::u16string& text, const std::u16string& title)
 }
 
 void Pelex_MSN::hideEvent(QHideEvent* event) {
-    // The host hid the control (not a minimised window): sign out.
-    if (!event->spontaneous() && !destroying_) UserControl_Terminate();
+    // The host hid the control itself: sign out. Not when the window around
+    // it is minimised or hidden (to the tray): the phone keeps its calls then.
+    if (!event->spontaneous() && isHidden() && !destroying_) UserControl_Terminate();
     QWidget::hideEvent(event);
 }
 

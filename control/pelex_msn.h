@@ -13,6 +13,8 @@
 //   audio_menu.cpp     the audio settings entry and the note on missing devices
 //   keyboard.cpp       tab chain, Enter in the sign-in boxes, shortcuts, focus
 //   call_links.cpp     numbers handed over from call links, dialled when the line is idle
+//   line_state.h       the line's display texts and what they mean
+//   line_report.cpp    the line as the host is told of it, and missed calls
 //
 // Every child carries the object name of its role (`imgLogin`, `txtusrname`,
 // `ImgNumber_0` ... `ImgNumber_11`, `picBtn_12`) and, where a user can operate
@@ -22,6 +24,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,6 +35,7 @@
 #include "account_protocol/receive_loop.h"
 #include "control/call_engine.h"
 #include "control/control_services.h"
+#include "control/line_state.h"
 
 class QCheckBox;
 class QKeyEvent;
@@ -42,9 +46,6 @@ class QTimer;
 namespace pelex::control {
 
 class ImageButton;
-
-/// The display text of a registered, idle line.
-inline constexpr char16_t kIdleText[] = u"Line 1 is initialized and ready to make/receive calls.";
 
 class Pelex_MSN : public QWidget {
     Q_OBJECT
@@ -63,14 +64,37 @@ public:
     void newRTC1();
     void UserControl_Terminate();
 
+    /// The line as the call button sees it: idle, a call offered, busy with
+    /// a call, or not ready for calls (not signed in, signing in or out,
+    /// registering, registration failed).
+    LineState lineState() const;
+    /// Whether the display panel shows (the sign-in panel does not cover it).
+    bool signedIn() const;
+    /// The display's text: the engine's words for the line.
+    QString displayText() const;
+    /// The number offering a call while the line is Incoming, else empty.
+    QString offeringCaller() const;
+
+    /// What became of a number handed over with dialNumber.
+    enum class LinkDial {
+        Dialling,   ///< the line was idle: the call is being placed
+        Waiting,    ///< kept until the line is idle (after the sign-in if need be)
+        LineBusy,   ///< refused: a call is offered or under way (the user is told)
+        NotANumber, ///< refused: not a dialable number (nothing changed)
+    };
     /// Puts `number` (digits, "+", "*", "#" only) into the number box and
-    /// dials it once the line is idle: at once when it is, after the sign-in
-    /// and registration when the user is not signed in yet. While a call is
-    /// under way the number is refused with the call button's message.
-    /// Returns false (and does nothing) for text that is not dialable.
-    bool dialNumber(const QString& number);
+    /// dials it once the line is idle: at once when it is, else when it
+    /// becomes idle within a minute of this call or of the sign-in it waits
+    /// for. Later than that, or once the user has edited the number box, the
+    /// number stays in the box undialled. While a call is offered or under
+    /// way the number is refused with the call button's message, which
+    /// opens from the event loop after this returns.
+    LinkDial dialNumber(const QString& number);
     /// The number waiting for the line to become idle, or empty.
-    const QString& pendingNumber() const { return pendingDial_; }
+    QString pendingNumber() const { return pendingLink_ ? pendingLink_->number : QString(); }
+    /// How long after the hand-over (or the sign-in it waits for) a number
+    /// may still be dialled.
+    static constexpr std::chrono::seconds kLinkWaitsFor{60};
 
     // Timer ticks (the timers call them; tests may call them directly).
     void tmrRingRing_Timer();
@@ -93,6 +117,14 @@ public:
     /// The current engine, or nullptr when `RTC1` is empty.
     CallEngine* engine() const { return rtc_.engine.get(); }
     account_protocol::CorvoProtocol& protocol() { return cvp_; }
+
+signals:
+    /// The line's state, display text or sign-in changed (see lineState,
+    /// displayText, signedIn, offeringCaller).
+    void lineChanged();
+    /// A call offered by `caller` ended without the user answering or
+    /// declining it (the caller gave up, or the engine stopped offering it).
+    void callMissed(const QString& caller);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,6 +163,13 @@ private:
 
     // Numbers from call links (call_links.cpp).
     void dialPendingNumber();
+    void renewPendingNumber();
+    void forgetPendingNumber();
+
+    // The line as the host is told of it (line_report.cpp).
+    void tellLine();
+    /// The user has answered, declined or otherwise dealt with the offered call.
+    void offerHandled() { offeredBy_.reset(); }
 
     // Saved profile and options (saved_settings.cpp).
     void loadSavedSettings();
@@ -202,7 +241,13 @@ private:
     // for as long as the user reads it; no wait runs then).
     enum class SignIn { Off, Waiting, Answering };
     SignIn signIn_ = SignIn::Off;
-    QString pendingDial_;
+    // A number handed over to dial once the line is idle, and by when.
+    struct PendingLink {
+        QString number;
+        std::chrono::steady_clock::time_point dialBy;
+    };
+    std::optional<PendingLink> pendingLink_;
+    std::optional<QString> offeredBy_;  // caller of the call on offer that the user has not dealt with
     bool destroying_ = false;
     QPixmap skin_;
 

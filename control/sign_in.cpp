@@ -27,12 +27,14 @@ constexpr char16_t kTitle[] = u"VozeDezor";
 // Sign-in button. Any failure is ignored and the next step runs.
 void Pelex_MSN::imgLogin_Click() {
     skipStep([&] { retireEngine(); });
+    tellLine();
     skipStep([&] { services_.socket->Close(); });
     // The button is about to hide: a keyboard user keeps the focus in the
     // sign-in boxes instead of losing it to the next tab stop.
     if (imgLogin_->hasFocus()) txtPassword_->setFocus(Qt::OtherFocusReason);
     lblSignIn_->show();
     imgLogin_->hide();
+    renewPendingNumber();
     // The wait for the server is bounded; set up before connecting, since a
     // socket may report its outcome at once.
     signIn_ = SignIn::Waiting;
@@ -138,7 +140,9 @@ void Pelex_MSN::cvp_LoginCode(const QString& text) {
         return;
     }
     picLoginForm_->hide();
+    tellLine();
     lblcall_->clear();
+    renewPendingNumber();  // a number handed over before the sign-in stays for the idle line
     skipStep([&] { SaveLoginSettings(); });
     lblBlock_->hide();
     restoreSignIn();
@@ -161,7 +165,7 @@ void Pelex_MSN::newRTC1() {
     slot.engine = services_.engineFactory(*slot.relay);
     rtc_ = std::move(slot);
     CallEngine& e = *rtc_.engine;
-    e.setLineNumber(u"Line 1");
+    e.setLineNumber(kLineNumber);
     e.setRegServerIP(sip_.serverIP);
     e.setRegPassword(sip_.password);
     e.setRegUserName(sip_.userName);
@@ -171,7 +175,8 @@ void Pelex_MSN::newRTC1() {
 
 // Sign-out button: the first failure (no engine, a released client) ends it.
 void Pelex_MSN::imgOption_Click() {
-    pendingDial_.clear();  // a number handed over for this session is not dialled after the next sign-in
+    offerHandled();
+    forgetPendingNumber();  // a number handed over for this session is not dialled after the next sign-in
     endQuietly([&] {
         if (!rtc_.engine) return;
         rtc_.engine->Terminate();
@@ -182,6 +187,7 @@ void Pelex_MSN::imgOption_Click() {
 // The control is destroyed or hidden: end the call and sign out, each step
 // on its own.
 void Pelex_MSN::UserControl_Terminate() {
+    offerHandled();
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
     skipStep([&] { if (rtc_.engine) rtc_.engine->ShutDown(); });
 }

@@ -45,11 +45,4 @@ std::optional<LoginCodeFields> parseLoginCode(const std::u16string& code) {
     return LoginCodeFields{fields[0], trimSpaces(fields[1]), trimSpaces(fields[2])};
 }
 
-std::u16string dialString(const std::u16string& numberBox) {
-    std::u16string number;
-    for (char16_t c : numberBox)
-        if (std::u16string_view(u" \t-.()").find(c) == std::u16string_view::npos) number.push_back(c);
-    return number;
-}
-
 }  // namespace pelex::control

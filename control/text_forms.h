@@ -31,11 +31,6 @@ struct LoginCodeFields {
 /// fields, both of which mean the login failed.
 std::optional<LoginCodeFields> parseLoginCode(const std::u16string& code);
 
-/// The number to dial from the number box's text: without the characters a
-/// telephone number is written with for the eye (spaces, tabs, "-", ".",
-/// "(", ")"); every other character stays. Empty when nothing is left.
-std::u16string dialString(const std::u16string& numberBox);
-
 /// Returns `s` without leading and trailing spaces (only U+0020, as the
 /// control's boxes are trimmed).
 std::u16string trimSpaces(const std::u16string& s);

@@ -35,11 +35,17 @@ void AutomationAdaptor::ShowControl() {
 }
 
 QString AutomationAdaptor::Dial(const QString& numberOrLink, const QDBusMessage& call) {
-    const CallLink link = window_->dialLink(numberOrLink);
-    if (!link.ok() && call.type() == QDBusMessage::MethodCallMessage) {
-        call.setDelayedReply(true);
-        bus_.send(call.createErrorReply(QString::fromLatin1(kDBusNotDialable), link.error));
-    }
+    const bool onTheBus = call.type() == QDBusMessage::MethodCallMessage;
+    if (onTheBus) call.setDelayedReply(true);
+    const CallLink link = window_->dialLink(numberOrLink, [bus = bus_, call, onTheBus](const DialOutcome& outcome) {
+        if (!onTheBus) return;
+        if (outcome.taken()) bus.send(call.createReply(outcome.number));
+        else
+            bus.send(call.createErrorReply(QString::fromLatin1(outcome.kind == DialOutcome::Kind::LineBusy
+                                                                   ? kDBusLineBusy
+                                                                   : kDBusNotDialable),
+                                           outcome.error));
+    });
     return link.number;
 }
 

@@ -2,13 +2,14 @@
 
 #include <QByteArray>
 
+#include "codepage/utf8.h"
+#include "phone_number/phone_number.h"
+
 namespace pelex::host {
 
 namespace {
 
-// No telephone number, extension digits included, comes near this.
-constexpr qsizetype kMostDigits = 64;
-// Nor does a link that carries one (parameters included).
+// No link that carries a telephone number (parameters included) comes near this.
 constexpr qsizetype kLongestLink = 2048;
 
 CallLink refuse(const QString& text, const QString& why) {
@@ -40,31 +41,29 @@ bool percentDecode(const QString& in, QString& out) {
         bytes.append(char(hi * 16 + lo));
         i += 2;
     }
-    out = QString::fromUtf8(bytes);
-    return out.toUtf8() == bytes;  // invalid UTF-8 does not survive the round trip
+    const auto wide = codepage::fromUtf8(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (!wide) return false;
+    out = QString::fromStdU16String(*wide);
+    return true;
 }
 
-bool isSeparator(QChar c) { return c == u'-' || c == u'.' || c == u'(' || c == u')' || c == u' '; }
-
-// The number in `part` with its visual separators dropped, or a refusal.
+// The number in `part`, or a refusal that says what is wrong with it.
 CallLink number(const QString& link, const QString& part) {
-    QString digits;
-    for (const QChar c : part) {
-        if (isSeparator(c)) continue;
-        if ((c >= u'0' && c <= u'9') || c == u'*' || c == u'#' || c == u'+') {
-            digits += c;
-            continue;
-        }
-        if (c.isLetter()) return refuse(link, QStringLiteral("it names no telephone number (\"%1\" is a letter).").arg(c));
-        if (c.unicode() < 32 || c.unicode() == 127) return refuse(link, QStringLiteral("it holds a control character."));
-        return refuse(link, QStringLiteral("\"%1\" is not a digit, \"+\", \"*\" or \"#\".").arg(c));
+    const phone_number::Checked checked = phone_number::check(part.toStdU16String());
+    switch (checked.fault) {
+        case phone_number::Fault::None: return {QString::fromStdU16String(checked.number), {}};
+        case phone_number::Fault::NoNumber: return refuse(link, QStringLiteral("it holds no number."));
+        case phone_number::Fault::PlusNotFirst: return refuse(link, QStringLiteral("\"+\" may only begin the number."));
+        case phone_number::Fault::TooLong:
+            return refuse(link, QStringLiteral("the number is longer than %1 digits.").arg(phone_number::kLongest));
+        case phone_number::Fault::Character: break;
     }
-    if (digits.isEmpty()) return refuse(link, QStringLiteral("it holds no number."));
-    if (digits.lastIndexOf(u'+') > 0) return refuse(link, QStringLiteral("\"+\" may only begin the number."));
-    if (digits == QStringLiteral("+")) return refuse(link, QStringLiteral("it holds no number."));
-    if (digits.size() > kMostDigits)
-        return refuse(link, QStringLiteral("the number is longer than %1 digits.").arg(kMostDigits));
-    return {digits, {}};
+    const char32_t c = checked.character;
+    const QString shown = QString::fromUcs4(&c, 1);
+    if (QChar::isLetter(c))
+        return refuse(link, QStringLiteral("it names no telephone number (\"%1\" is a letter).").arg(shown));
+    if (c < 32 || c == 127) return refuse(link, QStringLiteral("it holds a control character."));
+    return refuse(link, QStringLiteral("\"%1\" is not a digit, \"+\", \"*\" or \"#\".").arg(shown));
 }
 
 // `text` up to the first of `stops`.

@@ -8,7 +8,7 @@
 //   callto://+4930123456                         ->  +4930123456
 //
 // Percent escapes are decoded first (as UTF-8). Visual separators ("-",
-// ".", "(", ")", spaces) are dropped; parameters after ";" and headers
+// ".", "(", ")", spaces, tabs) are dropped; parameters after ";" and headers
 // after "?" are ignored; a "sip:" link gives its user part, without a
 // password. Anything else (letters, a name instead of a number, an unknown
 // scheme, broken escapes) is refused with a sentence saying why.

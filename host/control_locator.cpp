@@ -29,15 +29,15 @@ std::optional<fs::path> downloadedControlsFolder(library::RegistrationStore& sto
     return fs::path(*windows) / "Downloaded Program Files";
 }
 
-std::optional<ControlLocation> locateControl(library::RegistrationStore& store, const fs::path& host_folder,
-                                             std::string& error, const fs::path& packaged_folder) {
+std::vector<ControlLocation> locateControls(library::RegistrationStore& store, const fs::path& host_folder,
+                                            std::string& error, const fs::path& packaged_folder) {
     fs::path description = host_folder / kActivityFile;
     if (!isFile(description) && !packaged_folder.empty() && isFile(packaged_folder / kActivityFile))
         description = packaged_folder / kActivityFile;
     std::ifstream in(description, std::ios::binary);
     if (!in) {
         error = notInstalled(description.string() + " does not exist.");
-        return std::nullopt;
+        return {};
     }
     std::ostringstream text;
     text << in.rdbuf();
@@ -45,25 +45,33 @@ std::optional<ControlLocation> locateControl(library::RegistrationStore& store, 
     const auto activities = parseActivities(text.str(), parse_error);
     if (!activities) {
         error = notInstalled(description.string() + " cannot be read (" + parse_error + ").");
-        return std::nullopt;
+        return {};
     }
     const auto activity = findActivityByFile(*activities, kControlFile);
     if (!activity) {
         error = notInstalled(description.string() + " names no activity with the control " + kControlFile + ".");
-        return std::nullopt;
+        return {};
     }
-    if (const auto registered = store.read(library::inprocServerKey(activity->class_id), "");
-        registered && isFile(*registered))
-        return ControlLocation{*registered, activity->class_id};
+    std::vector<ControlLocation> copies;
+    const auto add = [&](const fs::path& file, const char* kind) {
+        if (!isFile(file)) return;
+        for (const auto& known : copies) {
+            std::error_code ec;
+            if (fs::equivalent(known.library, file, ec)) return;
+        }
+        copies.push_back({file, activity->class_id, kind});
+    };
+    if (const auto registered = store.read(library::inprocServerKey(activity->class_id), ""); registered)
+        add(*registered, "the registered control");
     const auto folder = downloadedControlsFolder(store);
-    if (folder && isFile(*folder / activity->file)) return ControlLocation{*folder / activity->file, activity->class_id};
-    if (!packaged_folder.empty() && isFile(packaged_folder / activity->file))
-        return ControlLocation{packaged_folder / activity->file, activity->class_id};
+    if (folder) add(*folder / activity->file, "the installer's copy");
+    if (!packaged_folder.empty()) add(packaged_folder / activity->file, "the packaged control");
+    if (!copies.empty()) return copies;
     std::string looked = folder ? (*folder / activity->file).string() + " does not exist"
                                 : "the store names no Windows folder (PathName)";
     if (!packaged_folder.empty()) looked += ", nor does " + (packaged_folder / activity->file).string();
     error = notInstalled("the control " + activity->class_id + " is not registered and " + looked + ".");
-    return std::nullopt;
+    return {};
 }
 
 bool registerHostFolder(library::RegistrationStore& store, const fs::path& host_folder) {

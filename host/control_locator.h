@@ -8,11 +8,14 @@
 // (for example /usr/lib/pelex-softphone for /usr/bin/pelexmsn-host): the
 // activity description is read from there when the host's folder has none,
 // and the control there is the last choice, after the registration and the
-// installer's copy.
+// installer's copy. Every copy that exists is a candidate, so that a copy
+// the host cannot use (one left behind by an older version) gives way to
+// the next.
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/library/registration_store.h"
 
@@ -27,13 +30,15 @@ inline constexpr const char* kWindowsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Micros
 struct ControlLocation {
     std::filesystem::path library;
     std::string class_id;
+    std::string kind;  ///< which copy, in words: "the registered control", "the installer's copy", "the packaged control"
 };
 
-/// Where the control is, or nothing with a sentence for the user in `error`
-/// that says why the activity cannot be started.
-std::optional<ControlLocation> locateControl(library::RegistrationStore& store,
-                                             const std::filesystem::path& host_folder, std::string& error,
-                                             const std::filesystem::path& packaged_folder = {});
+/// Every copy of the control that exists, best first (each file once), or
+/// none with a sentence for the user in `error` that says why the activity
+/// cannot be started.
+std::vector<ControlLocation> locateControls(library::RegistrationStore& store,
+                                            const std::filesystem::path& host_folder, std::string& error,
+                                            const std::filesystem::path& packaged_folder = {});
 
 /// The downloaded-controls folder: "<PathName>/Downloaded Program Files", or
 /// nothing when the store has no PathName.

@@ -1,9 +1,13 @@
 #include "host/host_window.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QToolButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -13,14 +17,21 @@ HostWindow::HostWindow(std::unique_ptr<ControlLibrary> library, std::string clas
     : library_(std::move(library)), class_id_(std::move(class_id)) {
     setWindowTitle(QStringLiteral("Pelex soft phone - Messenger activity"));
     auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    controlArea_ = new QWidget(central);
+    auto* layout = new QVBoxLayout(controlArea_);
     layout->setContentsMargins(0, 0, 0, 0);
-    problem_ = new QLabel(central);
+    problem_ = new QLabel(controlArea_);
     problem_->setWordWrap(true);
     problem_->setAccessibleName(QStringLiteral("Problem"));
     problem_->setMargin(12);
     problem_->hide();
     layout->addWidget(problem_);
+    column->addWidget(controlArea_);
+    buildMissedCallNote(central);
+    column->addWidget(missedNote_);
     setCentralWidget(central);
 
     auto* menu = menuBar()->addMenu(QStringLiteral("&Activity"));
@@ -29,7 +40,11 @@ HostWindow::HostWindow(std::unique_ptr<ControlLibrary> library, std::string clas
     menu->addAction(QStringLiteral("&Close activity"), this, &HostWindow::destroyControl);
     menu->addAction(QStringLiteral("&Start activity"), this, &HostWindow::createControl);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    missedMenu_ = menu->addMenu(QStringLiteral("&Missed calls"));
+    missedMenu_->setEnabled(false);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Quit"), qApp, &QCoreApplication::quit);
+    connect(&missed_, &MissedCalls::changed, this, &HostWindow::updateMissedCalls);
 
     if (!library_) showProblem(problem);
 }
@@ -47,7 +62,7 @@ bool HostWindow::createControl() {
     if (!library_) return false;
     std::string error;
     PelexClassFactory* factory = library_->factory(class_id_, error);
-    if (factory) control_ = HostedControl::create(factory, centralWidget(), error);
+    if (factory) control_ = HostedControl::create(factory, controlArea_, error);
     if (!control_) {
         showProblem(QString::fromStdString(error));
         return false;
@@ -57,9 +72,19 @@ bool HostWindow::createControl() {
     w->installEventFilter(this);
     // The control keeps its own fixed extent; the window fits around it.
     w->move(0, 0);
-    centralWidget()->setFixedSize(w->size());
+    controlArea_->setFixedSize(w->size());
     w->show();
     adjustSize();
+    control_->setEvents({
+        [this](std::uint32_t state, const std::string& display, const std::string& caller) {
+            setLine(phoneLine(state, display, caller));
+        },
+        [this](const std::string& caller) {
+            const QString number = shownText(caller);
+            missed_.add(number, QDateTime::currentDateTime());
+            emit callMissed(number);
+        },
+    });
     return true;
 }
 
@@ -74,9 +99,16 @@ void HostWindow::showControl() {
 void HostWindow::destroyControl() {
     if (!control_) return;
     control_.reset();
+    setLine({});
     showProblem(QStringLiteral("The Pelex soft phone activity was closed. Choose Activity, Start activity to open it again."));
-    centralWidget()->setMinimumSize(0, 0);
-    centralWidget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    controlArea_->setMinimumSize(0, 0);
+    controlArea_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void HostWindow::setLine(const PhoneLine& line) {
+    if (line == line_) return;
+    line_ = line;
+    emit lineChanged(line_);
 }
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -88,10 +120,26 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-CallLink HostWindow::dialLink(const QString& link) {
+namespace {
+
+DialOutcome outcomeOf(PelexResult result, const QString& number) {
+    switch (result) {
+        case PELEX_S_OK: return {DialOutcome::Kind::Dialling, number, {}};
+        case PELEX_S_FALSE: return {DialOutcome::Kind::Waiting, number, {}};
+        case PELEX_E_LINE_BUSY:
+            return {DialOutcome::Kind::LineBusy, number,
+                    QStringLiteral("Please disconnect the line before you make another call.")};
+        default: return {DialOutcome::Kind::NotDialable, number, QStringLiteral("The phone refused to dial %1.").arg(number)};
+    }
+}
+
+}  // namespace
+
+CallLink HostWindow::dialLink(const QString& link, std::function<void(const DialOutcome&)> done) {
     CallLink parsed = parseCallLink(link);
     if (parsed.ok() && !control_) parsed = {{}, QStringLiteral("The phone cannot dial %1: %2").arg(parsed.number, problem())};
     if (!parsed.ok()) {
+        if (done) done({DialOutcome::Kind::NotDialable, {}, parsed.error});
         post([this, why = parsed.error] {
             present();
             QMessageBox box(QMessageBox::Warning, QStringLiteral("PelexMSN"), why, QMessageBox::Ok, this);
@@ -100,9 +148,13 @@ CallLink HostWindow::dialLink(const QString& link) {
         });
         return parsed;
     }
-    post([this, number = parsed.number] {
+    post([this, number = parsed.number, done = std::move(done)] {
         present();
-        if (control_) control_->dial(number.toStdString());
+        const DialOutcome outcome =
+            control_ ? outcomeOf(control_->dial(number.toStdString()), number)
+                     : DialOutcome{DialOutcome::Kind::NotDialable, number,
+                                   QStringLiteral("The phone cannot dial %1: %2").arg(number, problem())};
+        if (done) done(outcome);
     });
     return parsed;
 }
@@ -112,6 +164,66 @@ void HostWindow::present() {
     else show();
     raise();
     activateWindow();
+}
+
+void HostWindow::raiseWithoutFocus() {
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    if (isMinimized()) showNormal();
+    else show();
+    raise();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    QApplication::alert(this);
+    // Sent now: from a timer, with nothing to repaint, the window system
+    // would hear of it only at the next event that comes its way.
+    QGuiApplication::sync();
+}
+
+void HostWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) emit activationChanged();
+    QMainWindow::changeEvent(event);
+}
+
+void HostWindow::closeEvent(QCloseEvent* event) {
+    if (closeHides_) {
+        hide();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// A note under the control: the missed calls the user has not seen yet,
+// until they say so.
+void HostWindow::buildMissedCallNote(QWidget* parent) {
+    missedNote_ = new QWidget(parent);
+    missedNote_->setObjectName(QStringLiteral("missedCallNote"));
+    auto* row = new QHBoxLayout(missedNote_);
+    row->setContentsMargins(6, 4, 6, 4);
+    missedText_ = new QLabel(missedNote_);
+    missedText_->setWordWrap(true);
+    missedText_->setAccessibleDescription(QStringLiteral("Missed calls"));
+    row->addWidget(missedText_, 1);
+    auto* seen = new QToolButton(missedNote_);
+    seen->setText(QStringLiteral("OK"));
+    seen->setAccessibleName(QStringLiteral("Seen"));
+    seen->setToolTip(QStringLiteral("Clear the missed calls note"));
+    seen->setFocusPolicy(Qt::TabFocus);  // a click leaves the keyboard in the phone
+    connect(seen, &QToolButton::clicked, &missed_, &MissedCalls::markSeen);
+    row->addWidget(seen, 0, Qt::AlignTop);
+    missedNote_->hide();
+}
+
+void HostWindow::updateMissedCalls() {
+    missedText_->setText(missed_.noteText());
+    missedNote_->setVisible(missed_.unseen() > 0);
+    // The session's missed calls stay in the menu, each one to call back.
+    missedMenu_->clear();
+    for (const auto& call : missed_.calls()) {
+        QAction* back = missedMenu_->addAction(missedCallText(call), this, [this, caller = call.caller] { dialLink(caller); });
+        back->setEnabled(parseCallLink(call.caller).ok());
+    }
+    missedMenu_->setEnabled(!missed_.calls().empty());
+    adjustSize();
 }
 
 void HostWindow::showProblem(const QString& text) {

@@ -1,7 +1,9 @@
 #pragma once
 // The window that plays the messenger's part: it holds one control made from
 // a loaded control library and can hide, show, destroy and re-create it. When
-// no control can be shown it shows the reason instead.
+// no control can be shown it shows the reason instead. It passes on what the
+// control reports of its line, and keeps the session's missed calls, with a
+// note under the control until the user has seen them.
 
 #include <QMainWindow>
 #include <memory>
@@ -10,10 +12,27 @@
 #include "host/action_queue.h"
 #include "host/call_link.h"
 #include "host/control_library.h"
+#include "host/missed_calls.h"
+#include "host/phone_line.h"
 
 class QLabel;
+class QMenu;
 
 namespace pelex::host {
+
+/// What became of a number handed to the phone with HostWindow::dialLink.
+struct DialOutcome {
+    enum class Kind {
+        Dialling,     ///< the line was idle: the call is being placed
+        Waiting,      ///< kept until the line is idle (after the sign-in)
+        NotDialable,  ///< the link names no dialable number, or there is no phone
+        LineBusy,     ///< a call is offered or under way: refused
+    };
+    Kind kind;
+    QString number;  ///< the number read from the link; empty when none could be
+    QString error;   ///< why it was refused; empty when the phone took it
+    bool taken() const { return kind == Kind::Dialling || kind == Kind::Waiting; }
+};
 
 class HostWindow : public QMainWindow {
     Q_OBJECT
@@ -37,10 +56,23 @@ public:
     /// control, which dials it once the line is idle; the window comes to
     /// the front. A link that cannot be dialled is refused in a message box
     /// over the window. Both happen later, from the event loop; the result
-    /// says at once which it will be.
-    CallLink dialLink(const QString& link);
+    /// says at once whether the link names a number. `done` learns what the
+    /// phone made of it: at once for a link that names none, else once the
+    /// control has taken or refused the number.
+    CallLink dialLink(const QString& link, std::function<void(const DialOutcome&)> done = {});
     /// Shows the window in front of the others (restored if minimised).
     void present();
+    /// Shows the window over the others (restored if minimised or hidden)
+    /// without taking the keyboard from where the user is typing, and asks
+    /// the desktop to draw attention to it.
+    void raiseWithoutFocus();
+
+    /// The line as the control last reported it (signed out without a control).
+    const PhoneLine& line() const { return line_; }
+    MissedCalls& missedCalls() { return missed_; }
+    /// With a tray icon to come back from, closing the window hides it and
+    /// the phone stays signed in; otherwise closing ends the phone.
+    void setCloseHides(bool hides) { closeHides_ = hides; }
 
 public slots:
     /// Creates the control if there is none. Returns false (and shows why) on failure.
@@ -52,18 +84,36 @@ public slots:
 signals:
     /// The control's widget has been painted for the first time.
     void controlPainted();
+    /// The line changed (state, display text or offering caller).
+    void lineChanged(const pelex::host::PhoneLine& line);
+    /// An offered call ended unanswered; it is in missedCalls() already.
+    void callMissed(const QString& caller);
+    /// The window became the active window or stopped being it.
+    void activationChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showProblem(const QString& text);
+    void setLine(const PhoneLine& line);
+    void buildMissedCallNote(QWidget* parent);
+    void updateMissedCalls();
 
     std::unique_ptr<ControlLibrary> library_;
     std::string class_id_;
     std::unique_ptr<HostedControl> control_;
+    QWidget* controlArea_ = nullptr;  // the control, or the problem instead
     QLabel* problem_ = nullptr;
+    QWidget* missedNote_ = nullptr;
+    QLabel* missedText_ = nullptr;
+    QMenu* missedMenu_ = nullptr;
     bool painted_ = false;
+    bool closeHides_ = false;
+    PhoneLine line_;
+    MissedCalls missed_;
     ActionQueue actions_;
 };
 

@@ -21,6 +21,7 @@
 #include "host/automation_adaptor.h"
 #include "host/call_link.h"
 #include "host/control_locator.h"
+#include "host/desktop_presence.h"
 #include "host/display_watcher.h"
 #include "host/host_window.h"
 #include "host/tour.h"
@@ -85,14 +86,22 @@ const char* const kSettings = R"(Settings (environment variables):
   PELEX_SIP_AUDIO       "files": send a generated tone instead of the microphone.
   PELEX_SIP_LOG         "1": write the SIP stack's log into the SIP engine's
                         folder; any other text: the log file to write.
+  DISPLAY, WAYLAND_DISPLAY  The display the window opens on (X11, Wayland).
+                        Without one, --check draws offscreen.
 
 Call links: pelexmsn-host tel:NUMBER (also sip:NUMBER@HOST, callto:NUMBER, or a
 plain number) dials the number once the line is idle, after the sign-in if need
-be. When the phone runs already, the number goes to it over D-Bus and this
-start ends at once.)";
+be: when that is within a minute of the link or of the sign-in, and the number
+box was not edited meanwhile (else the number stays in the box). When the phone
+runs already, the number goes to it over D-Bus and this start ends once the
+phone has taken it: exit code 0, 2 for a link that names no number, 3 while a
+call is in progress.)";
 
 // Exit codes of a start that hands its link to the running phone.
-constexpr int kHandedOver = 0, kHandOverFailed = 1, kNotDialable = 2;
+constexpr int kHandedOver = 0, kHandOverFailed = 1, kNotDialable = 2, kLineBusy = 3;
+// The running phone answers Dial once it has taken the number, which waits
+// while one of its message boxes is open: a user reading it gets that long.
+constexpr int kDialReplyMs = 120000, kPresentReplyMs = 10000;
 
 bool isStarting(const QDBusMessage& reply) {
     const QString name = reply.errorName();
@@ -109,7 +118,7 @@ int handOver(QDBusConnection& bus, const QString& link) {
                                                        link.isEmpty() ? QStringLiteral("Present") : QStringLiteral("Dial"));
     if (!link.isEmpty()) call << link;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+        const QDBusMessage reply = bus.call(call, QDBus::Block, link.isEmpty() ? kPresentReplyMs : kDialReplyMs);
         if (reply.type() == QDBusMessage::ReplyMessage) {
             if (link.isEmpty()) say(QStringLiteral("the phone is running already; brought it to the front"));
             else say(QStringLiteral("handed %1 to the running phone").arg(reply.arguments().value(0).toString()));
@@ -118,6 +127,10 @@ int handOver(QDBusConnection& bus, const QString& link) {
         if (reply.errorName() == QString::fromLatin1(kDBusNotDialable)) {
             complain(reply.errorMessage());
             return kNotDialable;
+        }
+        if (reply.errorName() == QString::fromLatin1(kDBusLineBusy)) {
+            complain(QStringLiteral("the running phone did not dial: ") + reply.errorMessage());
+            return kLineBusy;
         }
         if (!isStarting(reply)) {
             complain(QStringLiteral("the running phone did not answer: ") + reply.errorMessage());
@@ -129,16 +142,52 @@ int handOver(QDBusConnection& bus, const QString& link) {
     return kHandOverFailed;
 }
 
+bool given(int argc, char** argv, std::initializer_list<const char*> options) {
+    return std::any_of(argv + 1, argv + argc, [&](const char* a) {
+        for (const char* option : options)
+            if (std::strcmp(a, option) == 0) return true;
+        return false;
+    });
+}
+
+// The check of an installed phone runs on any terminal: when no display
+// answers, Qt draws offscreen instead of ending with its platform error. A
+// platform the user chose stays as it is. Returns true when it chose.
+bool drawOffscreenWithoutADisplay() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return false;
+    QByteArray platforms;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) platforms += "wayland;";
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) platforms += "xcb;";
+    qputenv("QT_QPA_PLATFORM", platforms + "offscreen");
+    return true;
+}
+
+// The phone's version and the control interface this host speaks, and the
+// interface of each control library beside it or in its package folder.
+int printVersion(const fs::path& host_folder) {
+    std::printf("pelexmsn-host %s\ncontrol interface %u\n", kVersion, unsigned(PELEX_CONTROL_ABI_VERSION));
+    for (const fs::path& folder : {host_folder, (host_folder / kPackagedControlFolder).lexically_normal()}) {
+        const fs::path file = folder / kControlFile;
+        std::error_code ec;
+        if (!fs::is_regular_file(file, ec)) continue;
+        std::string error;
+        const auto lib = ControlLibrary::load(file, error);
+        const auto version = lib ? lib->interfaceVersion(kBuiltClassId) : std::nullopt;
+        if (version) std::printf("%s: control interface %u\n", file.c_str(), unsigned(*version));
+        else std::printf("%s: %s\n", file.c_str(), lib ? "does not provide the control" : error.c_str());
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Registration needs no display: a plain application object does then.
-    // So does the help text.
-    const bool windowless = std::any_of(argv + 1, argv + argc, [](const char* a) {
-        for (const char* option : {"--register", "--unregister", "--help", "-h", "--help-all", "-?"})
-            if (std::strcmp(a, option) == 0) return true;
-        return false;
-    });
+    // So do the help text and the version.
+    const bool windowless =
+        given(argc, argv, {"--register", "--unregister", "--help", "-h", "--help-all", "-?", "--version", "-v"});
+    const bool offscreenIfNeeded = given(argc, argv, {"--check"}) && drawOffscreenWithoutADisplay();
     std::unique_ptr<QCoreApplication> application =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
@@ -166,9 +215,12 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Find, load and show the control, then exit: 0 once it is painted, "
                                                   "1 when it cannot be shown."));
     const QCommandLineOption noDbus(QStringLiteral("no-dbus"), QStringLiteral("Do not offer the automation interface on D-Bus."));
-    cli.addOptions({library, regsvr, unregsvr, tour, texts, check, noDbus});
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Print the version and the control interface, then exit."));
+    cli.addOptions({library, regsvr, unregsvr, tour, texts, check, noDbus, version});
     cli.process(app);
 
+    if (cli.isSet(version)) return printVersion(fs::path(QCoreApplication::applicationDirPath().toStdString()));
     if (cli.isSet(regsvr)) return registration(cli.value(regsvr), false);
     if (cli.isSet(unregsvr)) return registration(cli.value(unregsvr), true);
     if (cli.positionalArguments().size() > 1) {
@@ -204,20 +256,29 @@ int main(int argc, char** argv) {
     std::string class_id = kBuiltClassId;
     fs::path library_path;
     std::string error;
+    std::unique_ptr<ControlLibrary> lib;
     if (cli.isSet(library)) {
         library_path = cli.value(library).toStdString();
-    } else if (store) {
-        if (auto where = locateControl(*store, host_folder, error, (host_folder / kPackagedControlFolder).lexically_normal())) {
-            library_path = where->library;
-            class_id = where->class_id;
-        } else {
-            problem = QString::fromStdString(error);
-        }
-    }
-    std::unique_ptr<ControlLibrary> lib;
-    if (!library_path.empty()) {
         lib = ControlLibrary::load(library_path, error);
         if (!lib) problem = QString::fromStdString(error);
+    } else if (store) {
+        // The first copy this host can use; one left by an older version of
+        // the phone (the installer's, a registration) gives way to the next.
+        const auto copies =
+            locateControls(*store, host_folder, error, (host_folder / kPackagedControlFolder).lexically_normal());
+        std::vector<std::string> passedOver;
+        auto usable = copies.empty() ? std::nullopt : loadFirstUsable(copies, passedOver);
+        for (const auto& why : passedOver) complain(QString::fromStdString(why));
+        if (usable) {
+            lib = std::move(usable->library);
+            library_path = usable->where.library;
+            class_id = usable->where.class_id;
+        } else if (copies.empty()) {
+            problem = QString::fromStdString(error);
+        } else {
+            problem = QStringLiteral("No copy of the Pelex soft phone control can be used. Reinstall the phone.");
+            for (const auto& why : passedOver) problem += QStringLiteral("\n\n") + QString::fromStdString(why);
+        }
     }
 
     HostWindow window(std::move(lib), class_id, problem);
@@ -228,6 +289,8 @@ int main(int argc, char** argv) {
     window.show();
     if (cli.isSet(check)) {
         if (!window.control()) return 1;
+        if (offscreenIfNeeded && QGuiApplication::platformName() == QStringLiteral("offscreen"))
+            say(QStringLiteral("no display answered: the control is checked offscreen"));
         QObject::connect(&window, &HostWindow::controlPainted, &app, &QCoreApplication::quit);
         QTimer::singleShot(10000, &app, [] { QCoreApplication::exit(1); });
         return app.exec();
@@ -237,10 +300,19 @@ int main(int argc, char** argv) {
         QString why;
         if (!publishAutomation(&window, bus, why)) complain(QStringLiteral("automation over D-Bus is off: ") + why);
     }
+    // Calls reach the user when the window is behind others: notifications
+    // and the tray icon (a tour is watched in its window only).
+    std::unique_ptr<DesktopPresence> presence;
+    if (!cli.isSet(tour)) {
+        presence = std::make_unique<DesktopPresence>(window, QDBusConnection::sessionBus());
+        QObject::connect(&presence->alerts(), &CallAlerts::told, [](const QString& what) { say(what); });
+    }
     if (!link.isEmpty()) {
-        const CallLink parsed = window.dialLink(link);
-        if (parsed.ok()) say(QStringLiteral("will dial %1 once the line is idle").arg(parsed.number));
-        else complain(parsed.error);
+        window.dialLink(link, [](const DialOutcome& outcome) {
+            if (outcome.kind == DialOutcome::Kind::Dialling) say(QStringLiteral("dialling %1").arg(outcome.number));
+            else if (outcome.taken()) say(QStringLiteral("will dial %1 once the line is idle").arg(outcome.number));
+            else complain(outcome.error);
+        });
     }
 
     // SIGTERM and SIGINT end the event loop, so the control is destroyed

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "installer/value_reader.h"
-#include "settings/utf8.h"
+#include "codepage/utf8.h"
 
 namespace pelex::installer {
 namespace {
@@ -34,7 +34,7 @@ std::optional<Folder> findFolder(const std::vector<RegistryValue>& values, const
 }
 
 // A store text as a file name (UTF-8) and for printing.
-std::string fileName(const std::string& ansi) { return settings::ansiToUtf8(ansi); }
+std::string fileName(const std::string& ansi) { return codepage::ansiToUtf8(ansi); }
 
 bool fits(const std::string& ansiPath) { return ansiPath.size() <= kMaxPathLength; }
 

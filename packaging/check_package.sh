@@ -5,10 +5,12 @@
 #   2. the menu entry (valid, a handler of tel:, sip: and callto: links) and
 #      the icon (well-formed SVG);
 #   3. unpacked into a scratch root: every program and the control resolve
-#      their libraries, `pelexmsn-host --help` names every setting without a
-#      display, and the installed host started with no argument (as from the
-#      menu) finds the packaged control, paints it, and keeps its settings in
-#      the user's own XDG folder.
+#      their libraries; without a display, `pelexmsn-host --help` names every
+#      setting, `--version` gives the version and the control interface of
+#      the host and of the packaged control, and `--check` finds the packaged
+#      control, paints it (offscreen) and keeps the settings in the user's own
+#      XDG folder; a copy of the control left by an older version of the
+#      phone gives way to the packaged control, and the host says so.
 # Usage: check_package.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -83,12 +85,36 @@ for setting in $(bash "$source_dir/packaging/settings_in_source.sh" "$source_dir
     grep -q "$setting" "$work/help.txt" || fail "--help does not name $setting"
 done
 
-"${user_env[@]}" QT_QPA_PLATFORM=offscreen timeout 60 "$root/usr/bin/pelexmsn-host" --check \
-    > "$work/host.out" 2> "$work/host.err" || { cat "$work/host.out" "$work/host.err"; fail "the installed host did not show the control"; }
-cat "$work/host.out"
-grep -qx "pelexmsn-host: showing the control from $root/usr/lib/pelex-softphone/PelexMSN.ocx" "$work/host.out" \
-    || fail "the control was not loaded from the package's folder"
-grep -qx "pelexmsn-host: control painted" "$work/host.out" || fail "the control was not painted"
+"${user_env[@]}" timeout 60 "$root/usr/bin/pelexmsn-host" --version > "$work/version.txt" \
+    || { cat "$work/version.txt"; fail "--version failed"; }
+cat "$work/version.txt"
+interface=$(sed -n 's/^control interface \([0-9]*\)$/\1/p' "$work/version.txt")
+[ -n "$interface" ] || fail "--version does not give the control interface"
+grep -qx "pelexmsn-host $version" "$work/version.txt" || fail "--version does not give the version $version"
+grep -qx "$root/usr/lib/pelex-softphone/PelexMSN.ocx: control interface $interface" "$work/version.txt" \
+    || fail "--version does not give the packaged control's interface $interface"
+
+# Over a terminal without a display, as the user_env is.
+check() {
+    "${user_env[@]}" timeout 60 "$root/usr/bin/pelexmsn-host" --check > "$work/host.out" 2> "$work/host.err" \
+        || { cat "$work/host.out" "$work/host.err"; fail "the installed host did not show the control ($1)"; }
+    cat "$work/host.out" "$work/host.err"
+    grep -qx "pelexmsn-host: showing the control from $root/usr/lib/pelex-softphone/PelexMSN.ocx" "$work/host.out" \
+        || fail "the control was not loaded from the package's folder ($1)"
+    grep -qx "pelexmsn-host: control painted" "$work/host.out" || fail "the control was not painted ($1)"
+}
+check "first start"
 [ -f "$home/.config/pelex/registry.sqlite" ] || fail "the settings are not in the user's ~/.config/pelex"
 [ "$(stat -c %a "$home/.config/pelex/registry.sqlite")" = 600 ] || fail "the settings store is readable by others"
+
+# The installer's copy of an older version (a control library that speaks an
+# older control interface) is passed over for the packaged control.
+old=$build/host/tests/pelex_old_control.ocx
+[ -f "$old" ] || fail "no $old (build the tests first)"
+copies="$home/.local/share/pelex/windows/Downloaded Program Files"
+mkdir -p "$copies"
+cp "$old" "$copies/PelexMSN.ocx"
+check "an older copy in the installer's place"
+grep -qF "Passed over the installer's copy: The control library $copies/PelexMSN.ocx speaks control interface" \
+    "$work/host.err" || fail "the host did not say which copy it passed over and why"
 echo "PASS"

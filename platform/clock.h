@@ -1,5 +1,7 @@
 #pragma once
-// The local wall clock, as a seam: tests give a fixed moment.
+// The clocks, as a seam: tests give a fixed moment.
+
+#include <chrono>
 
 namespace pelex::platform {
 
@@ -18,6 +20,8 @@ public:
     virtual ~Clock() = default;
     /// Returns the current local date and time.
     virtual LocalDateTime now() const = 0;
+    /// Returns the time that only goes forward, for how long something took.
+    virtual std::chrono::steady_clock::time_point steadyNow() const { return std::chrono::steady_clock::now(); }
 };
 
 }  // namespace pelex::platform

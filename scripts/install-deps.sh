@@ -19,6 +19,8 @@ packages=(
   pulseaudio pulseaudio-utils libasound2-plugins
   # desktop, accessibility and D-Bus for GUI tests and the demo
   xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi
+  # stand-ins for the desktop's notification server and tray in GUI tests
+  python3-dbus python3-gi
   qt6-qpa-plugins libqt6dbus6 fonts-dejavu-core
 )
 

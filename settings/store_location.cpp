@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "settings/utf8.h"
+#include "codepage/utf8.h"
 
 namespace pelex::settings {
 namespace {
@@ -40,7 +40,7 @@ Store openUserStore() {
     // folder name that Windows-1252 cannot hold is not seeded at all rather
     // than stored as a name of some other folder.
     std::vector<SeedValue> seed;
-    if (auto ansi = utf8ToAnsi(windows.string())) {
+    if (auto ansi = codepage::utf8ToAnsi(windows.string())) {
         ansi->push_back('\0');
         seed.push_back({kLocalMachine, kWindowsNtCurrentVersion, {"PathName", kString, *ansi}});
     }

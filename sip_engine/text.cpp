@@ -2,6 +2,9 @@
 
 #include <string_view>
 
+#include "codepage/utf8.h"
+#include "phone_number/phone_number.h"
+
 namespace pelex::sip_engine {
 
 std::u16string trimSpaces(const std::u16string& text) {
@@ -48,43 +51,20 @@ bool userPartCharacter(unsigned char c) {
     return kAllowed.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-std::string toUtf8(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;  // a lone surrogate is no character
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string sipRequestAddress(const std::u16string& address) {
-    const std::string text = toUtf8(address);
+    const std::string text = codepage::toUtf8(address);
     if (text.rfind("sip:", 0) == 0 || text.rfind("sips:", 0) == 0) return text;
-    const auto at = text.rfind('@');
-    if (at == std::string::npos || at == 0 || at + 1 == text.size()) return {};
+    const auto at = address.rfind(u'@');
+    if (at == std::u16string::npos || at == 0 || at + 1 == address.size()) return {};
+    // A telephone number goes without the separators it was written with.
+    const std::u16string_view given = std::u16string_view(address).substr(0, at);
+    const phone_number::Checked number = phone_number::check(given);
+    const std::string user = codepage::toUtf8(number.ok() ? std::u16string_view(number.number) : given);
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out = "sip:";
-    for (unsigned char c : std::string_view(text).substr(0, at)) {
+    for (unsigned char c : user) {
         if (userPartCharacter(c)) {
             out += static_cast<char>(c);
         } else {
@@ -93,7 +73,7 @@ std::string sipRequestAddress(const std::u16string& address) {
             out += kHex[c & 0xF];
         }
     }
-    return out + text.substr(at);
+    return out + codepage::toUtf8(std::u16string_view(address).substr(at));
 }
 
 }  // namespace pelex::sip_engine

@@ -20,12 +20,13 @@ std::u16string userPart(const std::u16string& address);
 std::u16string escapeXmlAttribute(const std::u16string& text);
 
 /// A SIP request address from "user@host[:port]" (split at the last "@"):
-/// "sip:" followed by the user with every character that may not stand in a
-/// SIP user part written as %XX of its UTF-8 bytes ("#" becomes "%23",
-/// a space "%20"; digits, letters, "+", "*" and the other characters the
-/// user part allows stay), "@" and the host. A text that already starts
-/// with "sip:" or "sips:" is returned unchanged. Empty when there is no user
-/// or no host to call.
+/// "sip:", the user, "@" and the host. A user that is a telephone number
+/// loses the separators it was written with (see phone_number); then every
+/// character that may not stand in a SIP user part is written as %XX of its
+/// UTF-8 bytes ("#" becomes "%23", a space "%20"; digits, letters, "+", "*"
+/// and the other characters the user part allows stay). A text that already
+/// starts with "sip:" or "sips:" is returned unchanged. Empty when there is
+/// no user or no host to call.
 std::string sipRequestAddress(const std::u16string& address);
 
 }  // namespace pelex::sip_engine

@@ -59,7 +59,7 @@ protected:
             leave();
             EXPECT_TRUE(waitForPeer("CALL_CLOSED", "1001", 10s)) << "the peer still has the call";
             control.reset();
-            pump(300ms);  // the released stacks stop in the background
+            EXPECT_TRUE(waitUntilStacksStopped());
         }
     }
 };

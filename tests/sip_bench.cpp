@@ -34,6 +34,7 @@
 #include <sstream>
 #include <vector>
 
+#include "sip_engine/linphone/core_stopper.h"
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/engine_driver.h"
 #include "tests/rig/rig_fixture.h"
@@ -128,6 +129,24 @@ void runLoop(std::chrono::milliseconds time) {
     loop.exec();
 }
 
+// Runs the event loop until the released stacks, which unregister and stop
+// in the background, are off (they give up after 7 s).
+void runLoopUntilStacksStopped() {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
+        if (pelex::sip_engine::linphone_rtc::coresStopping() == 0) loop.quit();
+    });
+    poll.start(10);
+    QTimer::singleShot(10s, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int peerEvents(const BaresipControl& peer, const char* type) {
+    return int(std::count_if(peer.events().begin(), peer.events().end(),
+                             [type](const auto& e) { return e.value("type").toString() == QLatin1String(type); }));
+}
+
 bool peerEstablishedOutgoing(const BaresipControl& peer) {
     for (const auto& e : peer.events())
         if (e.value("type").toString() == "CALL_ESTABLISHED" && e.value("direction").toString() == "outgoing")
@@ -190,7 +209,7 @@ void measureCallCost() {
         phone->engine->Terminate();
         phone->waitForEvent("CallDisconnect", 5s, &peer);
     }
-    runLoop(1s);  // the released stack stops in the background
+    runLoopUntilStacksStopped();
     setenv("PELEX_SIP_AUDIO", "files", 1);
 }
 
@@ -224,6 +243,7 @@ int main(int argc, char** argv) {
         std::vector<double> ours, theirs;
         for (int i = 0; i < 11; ++i) {
             phone->events.raised.clear();
+            peer.clear();
             phone->engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
             const auto start = Clock::now();
             phone->engine->Connect();
@@ -231,7 +251,7 @@ int main(int argc, char** argv) {
             ours.push_back(ms(Clock::now() - start));
             phone->engine->Terminate();
             phone->waitForEvent("CallDisconnect", 5s, &peer);
-            phone->pump(300ms, &peer);
+            phone->waitFor([&] { return peer.has("CALL_CLOSED"); }, 5s, &peer);  // the peer has let it go
 
             peer.clear();
             const auto peerStart = Clock::now();
@@ -240,7 +260,7 @@ int main(int argc, char** argv) {
                 throw std::runtime_error("the peer's own call did not connect");
             theirs.push_back(ms(Clock::now() - peerStart));
             peer.send("hangup");
-            phone->pump(300ms, &peer);
+            phone->waitFor([&] { return peerEvents(peer, "CALL_CLOSED") >= 2; }, 5s, &peer);  // both ends
         }
         std::printf("connect_to_connected_ms %.1f ms\n", median(ours));
         std::printf("peer_call_setup_ms %.1f ms\n", median(theirs));
@@ -263,7 +283,7 @@ int main(int argc, char** argv) {
             phone->engine->ShutDown();
             if (!phone->waitForEvent("SignOut", 10s)) throw std::runtime_error("no sign-out");
             phone.reset();
-            runLoop(1s);
+            runLoopUntilStacksStopped();
             std::printf("signout_longest_stall_ms %.1f ms\n", watch.longestMs());
         }
         // A registered engine released at once (a new sign-in replaces it).
@@ -271,7 +291,7 @@ int main(int argc, char** argv) {
             auto replaced = registeredPhone();
             StallWatch watch;
             replaced.reset();
-            runLoop(1s);
+            runLoopUntilStacksStopped();
             std::printf("replace_longest_stall_ms %.1f ms\n", watch.longestMs());
         }
     } catch (const std::exception& e) {

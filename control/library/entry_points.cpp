@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <filesystem>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -22,6 +23,8 @@ using pelex::control::Pelex_MSN;
 struct ControlObject {
     PelexControl abi;
     QPointer<Pelex_MSN> widget;  // the host's window may delete it first
+    PelexHostEvents events{};    // where the control's events go; all null: nowhere
+    QMetaObject::Connection lineChanged, callMissed;
 };
 static_assert(std::is_standard_layout_v<PelexControl>);
 
@@ -52,7 +55,51 @@ void* widgetPointer(PelexControl* self) { return static_cast<QWidget*>(widgetOf(
 PelexResult dialNumber(PelexControl* self, const char* number) {
     Pelex_MSN* w = widgetOf(self);
     if (!w || !number) return PELEX_E_INVALIDARG;
-    return w->dialNumber(QString::fromUtf8(number)) ? PELEX_S_OK : PELEX_E_INVALIDARG;
+    switch (w->dialNumber(QString::fromUtf8(number))) {
+        case Pelex_MSN::LinkDial::Dialling: return PELEX_S_OK;
+        case Pelex_MSN::LinkDial::Waiting: return PELEX_S_FALSE;
+        case Pelex_MSN::LinkDial::LineBusy: return PELEX_E_LINE_BUSY;
+        case Pelex_MSN::LinkDial::NotANumber: break;
+    }
+    return PELEX_E_INVALIDARG;
+}
+
+std::uint32_t lineOf(const Pelex_MSN& w) {
+    if (!w.signedIn()) return PELEX_LINE_SIGNED_OUT;
+    switch (w.lineState()) {
+        case pelex::control::LineState::Idle: return PELEX_LINE_IDLE;
+        case pelex::control::LineState::Incoming: return PELEX_LINE_INCOMING;
+        case pelex::control::LineState::Busy: return PELEX_LINE_BUSY;
+        case pelex::control::LineState::NotReady: break;
+    }
+    return PELEX_LINE_NOT_READY;
+}
+
+void reportLine(const ControlObject& object) {
+    const Pelex_MSN* w = object.widget.data();
+    if (!w || !object.events.line_changed) return;
+    object.events.line_changed(object.events.context, lineOf(*w), w->displayText().toUtf8().constData(),
+                               w->offeringCaller().toUtf8().constData());
+}
+
+void stopHostEvents(ControlObject& object) {
+    QObject::disconnect(object.lineChanged);
+    QObject::disconnect(object.callMissed);
+    object.events = {};
+}
+
+void setHostEvents(PelexControl* self, const PelexHostEvents* events) {
+    if (!self) return;
+    auto& object = *reinterpret_cast<ControlObject*>(self);
+    stopHostEvents(object);
+    Pelex_MSN* w = object.widget.data();
+    if (!events || !w) return;
+    object.events = *events;
+    object.lineChanged = QObject::connect(w, &Pelex_MSN::lineChanged, [&object] { reportLine(object); });
+    object.callMissed = QObject::connect(w, &Pelex_MSN::callMissed, [&object](const QString& caller) {
+        if (object.events.call_missed) object.events.call_missed(object.events.context, caller.toUtf8().constData());
+    });
+    reportLine(object);
 }
 
 const PelexControlVtbl control_vtbl{
@@ -67,6 +114,7 @@ const PelexControlVtbl control_vtbl{
     &showControl,
     &widgetPointer,
     &dialNumber,
+    &setHostEvents,
 };
 
 PelexResult createControl(PelexClassFactory*, void* parent, PelexControl** out) {
@@ -88,6 +136,7 @@ PelexResult createControl(PelexClassFactory*, void* parent, PelexControl** out) 
 void destroyControl(PelexClassFactory*, PelexControl* control) {
     if (!control) return;
     std::unique_ptr<ControlObject> object(reinterpret_cast<ControlObject*>(control));
+    stopHostEvents(*object);
     delete object->widget.data();  // its destructor runs the control's terminate handling
     --live_controls;
 }

@@ -25,11 +25,38 @@ typedef int32_t PelexResult;
 #define PELEX_E_FAIL ((PelexResult)0x80004005)
 #define PELEX_E_INVALIDARG ((PelexResult)0x80070057)
 #define PELEX_E_CLASSNOTAVAILABLE ((PelexResult)0x80040111)
+/* The line is in use (HRESULT of ERROR_BUSY). */
+#define PELEX_E_LINE_BUSY ((PelexResult)0x800700AA)
 
 /* Version of this structure layout; a host refuses a library that differs. */
-#define PELEX_CONTROL_ABI_VERSION 2u
+#define PELEX_CONTROL_ABI_VERSION 3u
 
 typedef struct PelexControl PelexControl;
+
+/* The line as the control shows it (see PelexHostEvents). */
+#define PELEX_LINE_SIGNED_OUT 0u /* the sign-in panel covers the display */
+#define PELEX_LINE_NOT_READY 1u  /* signing in or out, registering, registration failed */
+#define PELEX_LINE_IDLE 2u       /* registered, ready for calls */
+#define PELEX_LINE_INCOMING 3u   /* a call is offered */
+#define PELEX_LINE_BUSY 4u       /* a call is being placed or under way */
+
+/*
+ * What the control tells its host as it happens, so the host can tell the
+ * user when its window is not in front. Each function is called on the GUI
+ * thread from inside the control's own handlers: it may call the control's
+ * methods, but must not destroy the control. Texts are UTF-8 and valid only
+ * during the call. Any function may be null.
+ */
+typedef struct PelexHostEvents {
+    void* context; /* handed back to every function */
+    /* The line changed: its state (PELEX_LINE_*), the display's text in the
+     * engine's words and, while a call is offered, the caller's number
+     * ("" otherwise). */
+    void (*line_changed)(void* context, uint32_t state, const char* display, const char* caller);
+    /* A call offered by `caller` ended without the user answering or
+     * declining it: the caller gave up, or the phone stopped offering it. */
+    void (*call_missed)(void* context, const char* caller);
+} PelexHostEvents;
 
 /*
  * The control's methods. The six automation methods run exactly what the
@@ -38,8 +65,11 @@ typedef struct PelexControl PelexControl;
  * host hides its activity (hiding shuts the call engine down). `dial` hands
  * the control a number to call (UTF-8; digits, "+", "*" and "#" only): it is
  * put into the number box and dialled once the line is idle, after the
- * user's sign-in if need be. It returns PELEX_E_INVALIDARG for any other
- * text, PELEX_S_OK otherwise.
+ * user's sign-in if need be, as long as that is within a minute and the user
+ * has not edited the box meanwhile. It returns PELEX_S_OK when the call is
+ * being placed, PELEX_S_FALSE when the number waits for the line,
+ * PELEX_E_LINE_BUSY when a call is offered or under way (the control tells
+ * the user, after `dial` has returned), PELEX_E_INVALIDARG for any other text.
  */
 typedef struct PelexControlVtbl {
     uint32_t abi_version;
@@ -53,6 +83,9 @@ typedef struct PelexControlVtbl {
     void (*show)(PelexControl* self);
     void* (*widget)(PelexControl* self);
     PelexResult (*dial)(PelexControl* self, const char* number);
+    /* Sends the control's events to `events` (copied) from now on, starting
+     * with the current line at once; null sends none. */
+    void (*set_host_events)(PelexControl* self, const PelexHostEvents* events);
 } PelexControlVtbl;
 
 struct PelexControl {

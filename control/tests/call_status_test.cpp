@@ -1,6 +1,8 @@
 // Call status: every engine event on the display, the timers, the call
 // timer's texts and the two alert sounds.
 
+#include <QSignalSpy>
+
 #include <functional>
 
 #include "control/tests/control_harness.h"
@@ -32,6 +34,30 @@ TEST_F(CallStatusTest, RegistrationTextsThenIdleAndTheAccountNumber) {
     events().RegOK(2);
     EXPECT_EQ(text("lblNumber"), "1000");
     EXPECT_TRUE(boxes->shown.empty());
+}
+
+// One answer for the call button, the call links and the host: what the
+// display says, and not ready at all while signed out.
+TEST_F(CallStatusTest, TheLineStateFollowsTheDisplayAndTheSignIn) {
+    EXPECT_EQ(control->lineState(), LineState::NotReady) << "signed in, nothing shown yet";
+    events().Status(u"Line 1 is registering.");
+    EXPECT_EQ(control->lineState(), LineState::NotReady);
+    events().Status(kIdleText);
+    EXPECT_EQ(control->lineState(), LineState::Idle);
+    events().Status(u"Line 1 INCOMING 1001");
+    EXPECT_EQ(control->lineState(), LineState::Incoming);
+    for (const char16_t* busy : {u"INPROGRESS", u"Line 1 CONNECTED", u"Line 1 ON HOLD", u"Line 1 INCOMIN", u"line 1 incoming"}) {
+        events().Status(busy);
+        EXPECT_EQ(control->lineState(), LineState::Busy) << QString::fromStdU16String(busy).toStdString();
+    }
+    for (const char16_t* notReady : {u"Number is rejected.", u"Number is not registered.", u"Signing Out..."}) {
+        events().Status(notReady);
+        EXPECT_EQ(control->lineState(), LineState::NotReady) << QString::fromStdU16String(notReady).toStdString();
+    }
+    events().Status(kIdleText);
+    events().SignOut();
+    EXPECT_EQ(control->lineState(), LineState::NotReady) << "the idle text under the sign-in panel";
+    EXPECT_EQ(lineStateOf(kIdleText), LineState::Idle) << "the text alone";
 }
 
 TEST_F(CallStatusTest, FailedRegistrationShowsEachTextInABoxAndTheNumberAllTheSame) {
@@ -122,6 +148,43 @@ TEST_F(CallStatusTest, AnswerRejectAndCancelEachStopTheRingAtOnce) {
     audio->log.clear();
     events().CallDisconnect();
     EXPECT_TRUE(audio->log.empty());
+}
+
+// The host is told of every change of the line; a call that stops being
+// offered without the user answering or declining it is a missed call.
+TEST_F(CallStatusTest, OnlyAnOfferedCallTheUserDidNotDealWithIsMissed) {
+    QSignalSpy line(control.get(), &Pelex_MSN::lineChanged);
+    QSignalSpy missed(control.get(), &Pelex_MSN::callMissed);
+    events().Status(u"Line 1 INCOMING 1001");
+    EXPECT_EQ(line.size(), 1);
+    EXPECT_EQ(control->lineState(), LineState::Incoming);
+    EXPECT_EQ(control->offeringCaller(), "1001");
+    events().Status(u"Line 1 DISCONNECTED");  // the caller gave up
+    events().CallDisconnect();
+    ASSERT_EQ(missed.size(), 1);
+    EXPECT_EQ(missed[0][0].toString(), "1001");
+    EXPECT_EQ(control->lineState(), LineState::Idle);
+    EXPECT_TRUE(control->offeringCaller().isEmpty());
+
+    const std::vector<std::function<void()>> dealtWith = {
+        [&] { button("imgCall")->click(); },    // answered
+        [&] { button("imgDiscon")->click(); },  // declined
+        [&] { control->imgOption_Click(); },    // signed out
+    };
+    for (const auto& deal : dealtWith) {
+        events().Status(u"Line 1 INCOMING 1002");
+        deal();
+        events().Status(u"Line 1 DISCONNECTED");
+        events().CallDisconnect();
+    }
+    EXPECT_EQ(missed.size(), 1);
+
+    // A second offer taking the place of the first: the first was missed.
+    events().Status(u"Line 1 INCOMING 1003");
+    events().Status(u"Line 1 INCOMING 1004");
+    ASSERT_EQ(missed.size(), 2);
+    EXPECT_EQ(missed[1][0].toString(), "1003");
+    EXPECT_EQ(control->offeringCaller(), "1004");
 }
 
 TEST_F(CallStatusTest, TheCalledPartyAnsweringCutsTheRingBackOff) {

@@ -8,7 +8,7 @@
 #include "crypto/credential_text.h"
 #include "crypto/hex.h"
 #include "crypto/skipjack.h"
-#include "crypto/tool/utf8.h"
+#include "codepage/utf8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,12 +55,9 @@ struct Failure {
 };
 
 std::string toAnsiArgument(std::string_view what, std::string_view utf8) {
-    std::u16string wide;
-    try {
-        wide = crypto::tool::fromUtf8(utf8);
-    } catch (const crypto::tool::InvalidUtf8&) {
-        throw Failure{std::string(what) + " is not valid UTF-8", kFailed};
-    }
+    const auto decoded = codepage::fromUtf8(utf8);
+    if (!decoded) throw Failure{std::string(what) + " is not valid UTF-8", kFailed};
+    const std::u16string& wide = *decoded;
     try {
         return codepage::toAnsi(wide);
     } catch (const codepage::UnrepresentableText& e) {
@@ -77,13 +74,13 @@ std::string toAnsiArgument(std::string_view what, std::string_view utf8) {
     }
 }
 
-void printAnsi(std::string_view ansi) { std::cout << crypto::tool::toUtf8(codepage::fromAnsi(ansi)) << '\n'; }
+void printAnsi(std::string_view ansi) { std::cout << codepage::toUtf8(codepage::fromAnsi(ansi)) << '\n'; }
 
 // Decoded text that someone else chose: control characters escaped unless
 // the operator asked for the raw characters.
 void printDecoded(std::string_view ansi, bool raw) {
     const std::u16string wide = codepage::fromAnsi(ansi);
-    std::cout << crypto::tool::toUtf8(raw ? wide : codepage::escapeControls(wide)) << '\n';
+    std::cout << codepage::toUtf8(raw ? wide : codepage::escapeControls(wide)) << '\n';
 }
 
 struct Options {

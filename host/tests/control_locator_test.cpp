@@ -34,7 +34,11 @@ protected:
                   "<ClassID>" + kId + "</ClassID><File>PelexMSN.ocx</File><Version>2.0.0.2</Version></Activity>"
                   "</Activities>");
     }
-    std::optional<ControlLocation> locate() { return locateControl(*view, root / "messenger", error); }
+    static std::optional<ControlLocation> best(std::vector<ControlLocation> copies) {
+        if (copies.empty()) return std::nullopt;
+        return copies.front();
+    }
+    std::optional<ControlLocation> locate() { return best(locateControls(*view, root / "messenger", error)); }
 
     fs::path root;
     settings::Store store = settings::Store::openInMemory();
@@ -111,9 +115,10 @@ protected:
         writeFile(packaged / "PelexMSN.ocx", "lib");
         fs::create_directories(root / "usr" / "bin");
     }
-    std::optional<ControlLocation> locatePackaged() {
-        return locateControl(*view, root / "usr" / "bin", error, root / "usr" / "bin" / ".." / "lib" / "pelex-softphone");
+    std::vector<ControlLocation> packagedCopies() {
+        return locateControls(*view, root / "usr" / "bin", error, root / "usr" / "bin" / ".." / "lib" / "pelex-softphone");
     }
+    std::optional<ControlLocation> locatePackaged() { return best(packagedCopies()); }
     fs::path packaged;
 };
 
@@ -134,6 +139,29 @@ TEST_F(PackagedLocator, TheRegistrationAndTheInstallersCopyComeFirst) {
     where = locatePackaged();
     ASSERT_TRUE(where) << error;
     EXPECT_EQ(where->library, root / "build" / "PelexMSN.ocx");
+}
+
+// Each copy that exists is a candidate, best first, so one the host cannot
+// use (left behind by an older version) gives way to the next.
+TEST_F(PackagedLocator, EveryCopyThatExistsIsACandidateOnceBestFirst) {
+    writeFile(root / "windows" / "Downloaded Program Files" / "PelexMSN.ocx", "lib");
+    writeFile(root / "build" / "PelexMSN.ocx", "lib");
+    view->write(library::inprocServerKey(kId), "", (root / "build" / "PelexMSN.ocx").string());
+    auto copies = packagedCopies();
+    ASSERT_EQ(copies.size(), 3u) << error;
+    EXPECT_EQ(copies[0].library, root / "build" / "PelexMSN.ocx");
+    EXPECT_EQ(copies[0].kind, "the registered control");
+    EXPECT_EQ(copies[1].library, root / "windows" / "Downloaded Program Files" / "PelexMSN.ocx");
+    EXPECT_EQ(copies[1].kind, "the installer's copy");
+    EXPECT_TRUE(fs::equivalent(copies[2].library, packaged / "PelexMSN.ocx"));
+    EXPECT_EQ(copies[2].kind, "the packaged control");
+    for (const auto& copy : copies) EXPECT_EQ(copy.class_id, kId);
+    // Registered where the installer put it: the same file, listed once.
+    view->write(library::inprocServerKey(kId), "", (root / "windows" / "Downloaded Program Files" / "PelexMSN.ocx").string());
+    copies = packagedCopies();
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0].kind, "the registered control");
+    EXPECT_EQ(copies[1].kind, "the packaged control");
 }
 
 TEST_F(PackagedLocator, ADescriptionBesideTheHostWinsOverThePackagedOne) {

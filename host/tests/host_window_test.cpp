@@ -4,10 +4,15 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <fstream>
 
+#include "control/library/class_registration.h"
 #include "host/automation_adaptor.h"
+#include "settings/store.h"
+#include "control/library/store_access.h"
 
 namespace pelex::host {
 namespace {
@@ -43,6 +48,35 @@ TEST(ControlLibrary, AnotherClassIdIsRefused) {
     EXPECT_EQ(lib->factory("{00000000-0000-0000-0000-000000000001}", error), nullptr);
     EXPECT_NE(error.find("does not provide"), std::string::npos);
     EXPECT_NE(lib->factory(kId, error), nullptr);
+}
+
+TEST(ControlLibrary, ALibraryOfAnOlderVersionIsRefusedAndTheNextCopyIsUsed) {
+    std::string error;
+    auto old = ControlLibrary::load(PELEX_OLD_OCX_PATH, error);
+    ASSERT_TRUE(old) << error;
+    EXPECT_EQ(old->interfaceVersion(kId), PELEX_CONTROL_ABI_VERSION - 1);
+    EXPECT_EQ(old->factory(kId, error), nullptr);
+    EXPECT_NE(error.find("an older version"), std::string::npos) << error;
+
+    const std::vector<ControlLocation> copies{{"/nonexistent/PelexMSN.ocx", kId, "the registered control"},
+                                              {PELEX_OLD_OCX_PATH, kId, "the installer's copy"},
+                                              {PELEX_OCX_PATH, kId, "the packaged control"}};
+    std::vector<std::string> passedOver;
+    const auto usable = loadFirstUsable(copies, passedOver);
+    ASSERT_TRUE(usable);
+    EXPECT_EQ(usable->where.library, PELEX_OCX_PATH);
+    EXPECT_NE(usable->library->factory(kId, error), nullptr);
+    ASSERT_EQ(passedOver.size(), 2u);
+    EXPECT_EQ(passedOver[0].rfind("Passed over the registered control: ", 0), 0u) << passedOver[0];
+    EXPECT_NE(passedOver[0].find("cannot be loaded"), std::string::npos) << passedOver[0];
+    EXPECT_NE(passedOver[1].find(std::string("the installer's copy: The control library ") + PELEX_OLD_OCX_PATH +
+                                 " speaks control interface " + std::to_string(PELEX_CONTROL_ABI_VERSION - 1)),
+              std::string::npos)
+        << passedOver[1];
+
+    passedOver.clear();
+    EXPECT_FALSE(loadFirstUsable({copies[0], copies[1]}, passedOver));
+    EXPECT_EQ(passedOver.size(), 2u);
 }
 
 TEST(HostWindow, ShowsHidesDestroysAndRecreatesTheControl) {
@@ -94,6 +128,79 @@ TEST(Automation, MethodsWithoutAControlDoNothing) {
     adaptor.UserControl_Terminate();
     adaptor.HideControl();
     EXPECT_EQ(window.control(), nullptr);
+}
+
+// The host program as a user runs it: from a terminal without a display, in
+// a home of its own.
+class HostProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        env.insert(QStringLiteral("PELEX_REGISTRY"), home.filePath(QStringLiteral("registry.sqlite")));
+        env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+    }
+    struct Run {
+        int exitCode = -1;
+        std::string out, err;
+    };
+    Run run(const QStringList& arguments) {
+        QProcess host;
+        host.setProcessEnvironment(env);
+        host.start(QStringLiteral(PELEX_HOST_PATH), arguments);
+        EXPECT_TRUE(host.waitForFinished(60000)) << "the host did not end";
+        Run r{host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1,
+              host.readAllStandardOutput().toStdString(), host.readAllStandardError().toStdString()};
+        return r;
+    }
+    static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+    QTemporaryDir home;
+    QProcessEnvironment env;
+};
+
+TEST_F(HostProgram, VersionAndCheckWorkWithoutADisplay) {
+    const Run version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_TRUE(has(version.out, std::string("pelexmsn-host ") + PELEX_VERSION + "\n")) << version.out;
+    const std::string interface = "control interface " + std::to_string(PELEX_CONTROL_ABI_VERSION) + "\n";
+    EXPECT_TRUE(has(version.out, interface)) << version.out;
+    EXPECT_TRUE(has(version.out, std::string(PELEX_OCX_PATH) + ": " + interface)) << version.out;
+
+    for (const char* display : {"", ":97"}) {  // none at all, and one that nobody serves
+        SCOPED_TRACE(display);
+        if (*display) env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        const Run check = run({QStringLiteral("--check"), QStringLiteral("--library"), QStringLiteral(PELEX_OCX_PATH)});
+        EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+        EXPECT_TRUE(has(check.out, "pelexmsn-host: control painted\n")) << check.out << check.err;
+        EXPECT_TRUE(has(check.out, "checked offscreen")) << check.out;
+    }
+}
+
+TEST_F(HostProgram, AControlOfAnOlderVersionGivesWayToTheNextCopyAndIsNamed) {
+    // Registered: the old copy. The installer's copy: the current control.
+    const std::filesystem::path windows = home.filePath(QStringLiteral("windows")).toStdString();
+    const auto copy = windows / "Downloaded Program Files" / "PelexMSN.ocx";
+    std::filesystem::create_directories(copy.parent_path());
+    std::filesystem::copy_file(PELEX_OCX_PATH, copy);
+    {
+        auto store = settings::Store::open(home.filePath(QStringLiteral("registry.sqlite")).toStdString());
+        auto view = library::viewOf(store);
+        ASSERT_TRUE(view->write(kWindowsKey, "PathName", windows.string()));
+        ASSERT_TRUE(view->write(library::inprocServerKey(kId), "", PELEX_OLD_OCX_PATH));
+    }
+    const Run check = run({QStringLiteral("--check")});
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    EXPECT_TRUE(has(check.out, "pelexmsn-host: showing the control from " + copy.string() + "\n")) << check.out << check.err;
+    EXPECT_TRUE(has(check.err, std::string("Passed over the registered control: The control library ") + PELEX_OLD_OCX_PATH +
+                                   " speaks control interface"))
+        << check.err;
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "platform/message_box.h"
 #include "settings/registry.h"
 #include "settings/store_location.h"
-#include "settings/utf8.h"
+#include "codepage/utf8.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ constexpr const char* kUsage =
 class StderrMessageBox : public pelex::platform::MessageBox {
 public:
     void show(const std::u16string& text, const std::u16string& title, pelex::platform::MessageIcon) override {
-        std::cerr << wideToUtf8(title) << ": " << wideToUtf8(text) << '\n';
+        std::cerr << pelex::codepage::toUtf8(title) << ": " << pelex::codepage::toUtf8(text) << '\n';
         shown = true;
     }
     bool shown = false;
@@ -116,7 +116,7 @@ std::string hexText(const std::string& bytes) {
 // unless `raw`.
 std::string shownText(std::string_view ansi, bool raw) {
     const std::u16string wide = pelex::codepage::fromAnsi(ansi);
-    return wideToUtf8(raw ? wide : pelex::codepage::escapeControls(wide));
+    return pelex::codepage::toUtf8(raw ? wide : pelex::codepage::escapeControls(wide));
 }
 
 // A value's data as shown by `list`.
@@ -160,7 +160,7 @@ std::string shownData(const Value& v, bool raw) {
 // when VALUE does not fit the type.
 std::optional<Value> typedValue(const std::string& typeName, const std::string& name, const std::string& text) {
     auto ansi = [&]() -> std::optional<std::string> {
-        auto a = utf8ToAnsi(text);
+        auto a = pelex::codepage::utf8ToAnsi(text);
         if (!a) std::cerr << "pelexreg: the value has characters that Windows-1252 cannot hold; nothing written\n";
         return a;
     };
@@ -215,7 +215,7 @@ struct KeyAddress {
 
 // The root and sub-key of PATH, or nullopt after saying what is wrong.
 std::optional<KeyAddress> address(Registry& registry, StderrMessageBox& box, const std::string& pathUtf8) {
-    auto path = utf8ToWide(pathUtf8);
+    auto path = pelex::codepage::fromUtf8(pathUtf8);
     if (!path) {
         badUse("PATH is not valid UTF-8");
         return std::nullopt;
@@ -230,7 +230,7 @@ std::optional<KeyAddress> address(Registry& registry, StderrMessageBox& box, con
         badUse("PATH does not start with a known root key");
         return std::nullopt;
     }
-    auto sub = utf8ToAnsi(wideToUtf8(*path));
+    auto sub = pelex::codepage::utf8ToAnsi(pelex::codepage::toUtf8(*path));
     if (!sub) {
         badUse("PATH has characters that Windows-1252 cannot hold");
         return std::nullopt;
@@ -283,13 +283,13 @@ int run(std::vector<std::string> args) {
     Registry registry(*store, box);
 
     if (command == "get") {
-        auto path = utf8ToWide(args[1]);
-        auto name = utf8ToWide(args[2]);
+        auto path = pelex::codepage::fromUtf8(args[1]);
+        auto name = pelex::codepage::fromUtf8(args[2]);
         if (!path || !name) return badUse("arguments must be valid UTF-8");
         const std::u16string text = registry.ReadRegValue(*path, *name);
         if (box.shown) return kBadUse;
         if (registry.lastRoot() == 0) return badUse("PATH does not start with a known root key");
-        std::cout << wideToUtf8(raw ? text : pelex::codepage::escapeControls(text)) << '\n';
+        std::cout << pelex::codepage::toUtf8(raw ? text : pelex::codepage::escapeControls(text)) << '\n';
         return registry.status() == 0 ? 0 : kFailed;
     }
 
@@ -297,7 +297,7 @@ int run(std::vector<std::string> args) {
     if (!key) return kBadUse;
     std::optional<std::string> name;
     if (n >= 2) {
-        name = utf8ToAnsi(args[2]);
+        name = pelex::codepage::utf8ToAnsi(args[2]);
         if (!name) return badUse("NAME must be UTF-8 text that Windows-1252 can hold");
     }
 

@@ -16,6 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The name of a stopper while its core is not off yet.
+constexpr char kStopping[] = "pelex-core-stopping";
+
 bool isOff(linphone::Core& core) { return core.getGlobalState() == linphone::GlobalState::Off; }
 
 /// Starts unregistering every account that is (or is getting) registered.
@@ -29,6 +32,7 @@ class CoreStopper final : public QObject {
 public:
     CoreStopper(std::shared_ptr<linphone::Core> core, QObject* application)
         : QObject(application), core_(std::move(core)) {
+        setObjectName(QString::fromLatin1(kStopping));
         if (auto transports = core_->getTransportsUsed()) sipPort_ = transports->getUdpPort();
         unregisterAll(*core_);
         timer_.setInterval(10);
@@ -61,6 +65,7 @@ private:
             if (!isOff(*core_)) core_->stop();  // did not finish in time: the blocking way
             core_.reset();
             sipPort_ = 0;
+            setObjectName({});
             deleteLater();
             for (auto& released : std::exchange(released_, {})) released();
         }
@@ -103,6 +108,12 @@ bool portHeldByStoppingCore(int port) { return stopperOnPort(port) != nullptr; }
 void whenPortReleased(int port, std::function<void()> released) {
     if (CoreStopper* stopper = stopperOnPort(port)) stopper->whenReleased(std::move(released));
     else released();
+}
+
+int coresStopping() {
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) return 0;
+    return int(application->findChildren<QObject*>(QString::fromLatin1(kStopping), Qt::FindDirectChildrenOnly).size());
 }
 
 void stopInBackground(std::shared_ptr<linphone::Core> core) {

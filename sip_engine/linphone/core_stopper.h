@@ -32,4 +32,8 @@ void whenPortReleased(int port, std::function<void()> released);
 /// True while an account of `core` is registered or registering.
 bool anyAccountRegistered(linphone::Core& core);
 
+/// How many cores are still being stopped in the background (so a caller
+/// that is about to take the servers away can wait for them).
+int coresStopping();
+
 }  // namespace pelex::sip_engine::linphone_rtc

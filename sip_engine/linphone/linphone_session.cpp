@@ -1,6 +1,6 @@
 // Sessions of the liblinphone client, and the event queue they post to.
-#include <QString>
 
+#include "codepage/utf8.h"
 #include "sip_engine/linphone/linphone_objects.h"
 #include "sip_engine/rtc/event_values.h"
 #include "sip_engine/rtc/rtc_error.h"
@@ -10,8 +10,8 @@ namespace pelex::sip_engine::linphone_rtc {
 
 using namespace rtc;
 
-std::string utf8(const std::u16string& text) { return QString::fromStdU16String(text).toStdString(); }
-std::u16string utf16(const std::string& text) { return QString::fromStdString(text).toStdU16String(); }
+std::string utf8(const std::u16string& text) { return codepage::toUtf8(text); }
+std::u16string utf16(const std::string& text) { return codepage::fromUtf8Lossy(text); }
 
 namespace {
 

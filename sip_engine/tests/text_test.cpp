@@ -29,7 +29,8 @@ TEST(EscapeXmlAttribute, EscapesMarkupAndWhitespaceThatWouldBeNormalised) {
 TEST(SipRequestAddress, CarriesEveryKeypadCharacterAndEscapesWhatTheUserPartCannotHold) {
     EXPECT_EQ(sipRequestAddress(u"1001@127.0.0.1:5070"), "sip:1001@127.0.0.1:5070");
     EXPECT_EQ(sipRequestAddress(u"*31#0049301234@sip.example"), "sip:*31%230049301234@sip.example");
-    EXPECT_EQ(sipRequestAddress(u"+49 30 1234@h"), "sip:+49%2030%201234@h");
+    EXPECT_EQ(sipRequestAddress(u"+49 (30) 12-34@h"), "sip:+49301234@h") << "a number loses its separators";
+    EXPECT_EQ(sipRequestAddress(u"a b@h"), "sip:a%20b@h") << "a name keeps them, escaped";
     EXPECT_EQ(sipRequestAddress(u"100%@h"), "sip:100%25@h") << "a percent sign is data, not an escape";
     EXPECT_EQ(sipRequestAddress(u"a\"b<c>@h"), "sip:a%22b%3Cc%3E@h");
     EXPECT_EQ(sipRequestAddress(u"j\u00f6rg@h"), "sip:j%C3%B6rg@h");

@@ -1,13 +1,17 @@
 """A throw-away desktop for GUI tests: Xvfb, a D-Bus session bus and the
 accessibility bus, plus helpers to find, read and click what the screen
-shows through AT-SPI, the way assistive technology does.
+shows through AT-SPI, the way assistive technology does, and stand-ins for
+the desktop's notification server and tray (desktop_standins.py).
 
 Every process started here is remembered and ended by Desktop.close(), also
 when a test fails halfway.
 """
+import json
 import os
 import signal
 import subprocess
+import sys
+import threading
 import time
 
 
@@ -23,7 +27,7 @@ class Desktop:
     def spawn(self, name, argv, env=None, **kwargs):
         log = open(os.path.join(self.workdir, name + ".log"), "wb")
         proc = subprocess.Popen(argv, env=env or self.env, stdout=kwargs.pop("stdout", log), stderr=log,
-                                stdin=subprocess.DEVNULL, start_new_session=True, **kwargs)
+                                stdin=kwargs.pop("stdin", subprocess.DEVNULL), start_new_session=True, **kwargs)
         self.procs.append((name, proc))
         return proc
 
@@ -123,6 +127,119 @@ class Desktop:
 
     def window_screenshot(self, window_id, path):
         subprocess.run(["import", "-window", window_id, path], env=self.env, check=True, timeout=20)
+
+    def focused_window(self):
+        """The X window id that has the keyboard."""
+        return subprocess.run(["xdotool", "getwindowfocus"], env=self.env, capture_output=True, text=True,
+                              check=True, timeout=10).stdout.strip()
+
+    def raise_window(self, window_id):
+        subprocess.run(["xdotool", "windowraise", window_id], env=self.env, check=True, timeout=10)
+
+    def stacking(self):
+        """The ids of the top-level windows, the topmost first."""
+        out = subprocess.run(["xwininfo", "-root", "-children"], env=self.env, capture_output=True, text=True,
+                             check=True, timeout=10).stdout
+        return [str(int(line.split()[0], 16)) for line in out.splitlines() if line.strip().startswith("0x")]
+
+    def above(self, window_id, other_id):
+        """Whether `window_id` is stacked over `other_id`."""
+        order = self.stacking()
+        return window_id in order and other_id in order and order.index(window_id) < order.index(other_id)
+
+    def close_window(self, window_id):
+        """Asks the window to close, as a window manager's close button does
+        (a WM_DELETE_WINDOW message; xdotool has no such command)."""
+        import ctypes
+        import ctypes.util
+        x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+        class ClientMessage(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+        class Event(ctypes.Union):
+            _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+        display = x.XOpenDisplay(self.env["DISPLAY"].encode())
+        if not display:
+            raise RuntimeError("cannot open the display")
+        try:
+            event = Event()
+            event.xclient.type = 33  # ClientMessage
+            event.xclient.window = int(window_id)
+            event.xclient.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+            event.xclient.format = 32
+            event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+            x.XSendEvent(display, int(window_id), 0, 0, ctypes.byref(event))
+            x.XFlush(display)
+        finally:
+            x.XCloseDisplay(display)
+
+    def is_mapped(self, window_id):
+        out = subprocess.run(["xwininfo", "-id", window_id], env=self.env, capture_output=True, text=True,
+                             timeout=10).stdout
+        return "IsViewable" in out
+
+
+class StandIn:
+    """A desktop service stand-in (desktop_standins.py) on the desktop's bus:
+    what it was asked, and commands to it."""
+
+    SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "desktop_standins.py")
+
+    def __init__(self, desktop, service, *options):
+        self.name = "%s-%d" % (service, len(desktop.procs))
+        self.proc = desktop.spawn(self.name, [sys.executable, self.SCRIPT, service] + list(options),
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.events = []
+        self.changed = threading.Condition()
+        threading.Thread(target=self._read, daemon=True).start()
+        self.wait(lambda e: e["event"] == "ready", 10, "the %s stand-in" % service)
+
+    def _read(self):
+        for line in self.proc.stdout:
+            with self.changed:
+                self.events.append(json.loads(line))
+                self.changed.notify_all()
+
+    def mark(self):
+        """A point in its events; wait(since=...) looks only after it."""
+        with self.changed:
+            return len(self.events)
+
+    def seen(self, match, since=0):
+        with self.changed:
+            return [e for e in self.events[since:] if match(e)]
+
+    def wait(self, match, timeout, what, since=0):
+        deadline = time.monotonic() + timeout
+        with self.changed:
+            while True:
+                found = [e for e in self.events[since:] if match(e)]
+                if found:
+                    return found[0]
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise AssertionError("timed out after %ss waiting for %s (it saw: %s)" %
+                                         (timeout, what, self.events[since:]))
+                self.changed.wait(left)
+
+    def command(self, **c):
+        self.proc.stdin.write((json.dumps(c) + "\n").encode())
+        self.proc.stdin.flush()
+
+    def vanish(self):
+        """Ends at once, as a crashing service does."""
+        self.proc.kill()
+        self.proc.wait(5)
 
 
 class Accessible:

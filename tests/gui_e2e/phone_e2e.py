@@ -9,7 +9,12 @@ link, which hands the number to the running phone over the session bus.
 A screenshot of every state goes to --artifacts (sign-in.png,
 registered-idle.png and in-call.png are the ones README.md shows).
 
-    phone_e2e.py --bin BUILD/bin --rig tests/rig --artifacts DIR
+With --tour desktop it checks instead what the phone shows while its
+window is not in front: call notifications, missed calls and the tray icon,
+against stand-ins for the desktop's notification server and tray on the
+private session bus, with the keyboard in another window.
+
+    phone_e2e.py --bin BUILD/bin --rig tests/rig --artifacts DIR [--tour phone|desktop]
 """
 import argparse
 import json
@@ -23,7 +28,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Accessible, Desktop  # noqa: E402
+from desktop import Accessible, Desktop, StandIn  # noqa: E402
 
 IDLE = "Line 1 is initialized and ready to make/receive calls."
 TIME_LIMIT = 300
@@ -34,6 +39,7 @@ def parse_args():
     p.add_argument("--bin", required=True)
     p.add_argument("--rig", required=True)
     p.add_argument("--artifacts", required=True)
+    p.add_argument("--tour", choices=("phone", "desktop"), default="phone")
     return p.parse_args()
 
 
@@ -113,6 +119,25 @@ class Phone:
               flush=True)
         return r, took
 
+    def said(self):
+        """What the host has written to its log so far."""
+        return self.desk.log_tail("pelexmsn-host", 1 << 20)
+
+    def wait_said(self, pattern, since, timeout, what):
+        """The first match of `pattern` in the host's log after offset `since`."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            m = re.search(pattern, self.said()[since:])
+            if m:
+                return m
+            time.sleep(0.05)
+        raise AssertionError("timed out after %ss waiting for the host to say %s" % (timeout, what))
+
+    def dbus(self, method, *args):
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.pelex.PelexMSN", "/PelexMSN",
+                        "org.pelex.PelexMSN._Pelex_MSN." + method] + list(args), env=self.env, check=True, timeout=10,
+                       capture_output=True)
+
     def stop(self):
         self.desk.close()
         if self.rig_started:
@@ -139,6 +164,19 @@ class Peer:
                 break
             self.events.append(message)
         return self.events
+
+    def wait_event(self, kind, seconds):
+        """Whether an event of type `kind` arrives within `seconds` (or came already)."""
+        deadline = time.monotonic() + seconds
+        while not any(e.get("type") == kind for e in self.events):
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return False
+            message = self.control.receive(left)
+            if message is None:
+                return False
+            self.events.append(message)
+        return True
 
     def close(self):
         self.control.close()
@@ -240,6 +278,16 @@ def tour(phone):
         r, took = phone.second_start("sip:1001@127.0.0.1;transport=udp")
         assert r.returncode == 0, "the second start failed: %s" % r.stderr
         wait_connected(ui, 30, "the call to the sip: link's number")
+
+        step("a link opened during a call is refused: the second start says so, the phone says why")
+        r, took = phone.second_start("tel:1002")
+        assert r.returncode == 3, "a link during a call ended with %d: %s" % (r.returncode, r.stderr)
+        assert "Please disconnect the line" in r.stderr, r.stderr
+        ui.wait_text(lambda t: "Please disconnect the line" in t, 10, "the refusal over the phone")
+        desk.focus_window(desk.window("Calls"))
+        desk.key("Return")
+        ui._wait(lambda: not any("Please disconnect the line" in t for t in ui.texts()), 10, "the refusal to close")
+        wait_connected(ui, 5, "the call still up after the refused link")
         phone.keyboard()
         desk.key("Escape")
         wait_idle(ui, 15, "the idle text after the linked call")
@@ -277,6 +325,262 @@ def tour(phone):
     assert code == 0, "the host ended with %d (a crash or a sanitizer report; see its log)" % code
 
 
+class Tray:
+    """The phone's status notifier item, read over the session bus as a tray would."""
+
+    def __init__(self, env, watcher):
+        import dbus  # the test's own connection to the private bus
+        self.dbus = dbus
+        self.bus = dbus.bus.BusConnection(env["DBUS_SESSION_BUS_ADDRESS"])
+        self.name = watcher.wait(lambda e: e["event"] == "registered", 20, "the tray item")["item"]
+
+    def tooltip(self):
+        item = self.bus.get_object(self.name, "/StatusNotifierItem")
+        tip = item.Get("org.kde.StatusNotifierItem", "ToolTip", dbus_interface=self.dbus.PROPERTIES_IFACE)
+        return str(tip[2]) + ("\n" + str(tip[3]) if str(tip[3]) else "")
+
+    def wait_tooltip(self, match, timeout, what):
+        deadline = time.monotonic() + timeout
+        while True:
+            tip = self.tooltip()
+            if match(tip):
+                return tip
+            if time.monotonic() > deadline:
+                raise AssertionError("the tray tool tip is %r, not %s" % (tip, what))
+            time.sleep(0.1)
+
+    def menu(self):
+        """Label -> (id, enabled) of the menu's entries, with their mnemonics taken out."""
+        menu = self.bus.get_object(self.name, "/MenuBar")
+        _, (_, _, children) = menu.GetLayout(0, -1, [], dbus_interface="com.canonical.dbusmenu")
+        entries = {}
+        for _, (item_id, props, _) in ((None, c) for c in children):
+            if props.get("type") != "separator":
+                entries[str(props.get("label", "")).replace("_", "")] = (int(item_id), bool(props.get("enabled", True)))
+        return entries
+
+    def choose(self, label):
+        item_id, _ = self.menu()[label]
+        self.bus.get_object(self.name, "/MenuBar").Event(item_id, "clicked", self.dbus.String("", variant_level=1),
+                                                          self.dbus.UInt32(0), dbus_interface="com.canonical.dbusmenu")
+
+
+def desktop_tour(phone, notes, watcher):
+    """The phone behind another window: notifications, missed calls, the tray."""
+    ui, desk = phone.ui, phone.desk
+    other = phone.other
+    number = "1001"
+    tray = Tray(phone.env, watcher)
+
+    def incoming(e):
+        return e["event"] == "notify" and e["hints"].get("category") == "call.incoming"
+
+    def missed(e):
+        return e["event"] == "notify" and e["hints"].get("category") == "call.unanswered"
+
+    def to_the_back():
+        """The keyboard and the top of the stack go to the other window."""
+        desk.raise_window(other)
+        desk.focus_window(other)
+        assert desk.focused_window() == other
+
+    def to_the_front():
+        desk.raise_window(phone.window)
+        phone.keyboard()
+
+    def peer_quiet():
+        """Forgets what the peer said so far."""
+        peer.collect(0.3)
+        peer.events.clear()
+
+    def peer_calls():
+        peer.send("dial", "sip:%s@127.0.0.1:%s" % (phone.number, phone.sip_port))
+        ui.wait_text(lambda t: t == "Line 1 INCOMING " + number, 20, "the incoming call")
+
+    def raised_for_the_call(since, why):
+        said = phone.wait_said(r"the window came to the front for the call from %s: ([^\n]*)" % number, since, 10,
+                               "that the window came to the front")
+        assert why in said.group(1), said.group(0)
+        ui._wait(lambda: desk.above(phone.window, other), 5, "the phone's window over the other one (%s over %s: %s)"
+                 % (phone.window, other, desk.stacking()))
+        assert desk.focused_window() == other, "the raised window took the keyboard"
+
+    to_the_front()
+    step("sign in; the tray's tool tip says the line is ready, its menu offers Show, Sign out and Quit")
+    ui.wait_focus("VOIP Number")
+    desk.type_text(phone.number)
+    desk.key("Tab")
+    desk.type_text(phone.password)
+    desk.key("Return")
+    wait_idle(ui, 30, "the idle text")
+    tray.wait_tooltip(lambda t: IDLE in t, 10, "the idle text")
+    menu = tray.menu()
+    assert list(menu) == ["Show", "Sign out", "Quit"], menu
+
+    peer = Peer(phone.args.rig, phone.env)
+    try:
+        step("a call while another window has the keyboard: a notification with Answer and Decline, focus untouched")
+        to_the_back()
+        mark, log = notes.mark(), len(phone.said())
+        peer_calls()
+        n = notes.wait(incoming, 5, "the incoming-call notification", since=mark)
+        print("notification:", n, flush=True)
+        assert n["summary"] == "Incoming call" and n["body"] == number, n
+        assert n["actions"] == ["answer", "Answer", "decline", "Decline"], n["actions"]
+        assert n["hints"]["urgency"] == 2 and n["expire_timeout"] == 0, n
+        took = int(phone.wait_said(r"shown in a desktop notification after (\d+) ms", log, 5, "the notification")
+                   .group(1))
+        print("notification shown %d ms after the phone showed the call" % took, flush=True)
+        assert took < 2000, "the notification took %d ms" % took
+        assert desk.focused_window() == other, "the notification took the keyboard"
+
+        step("Answer in the notification answers; the notification goes; the tray says in a call")
+        notes.command(invoke=n["id"], action="answer")
+        wait_connected(ui, 15, "CONNECTED after Answer in the notification")
+        notes.wait(lambda e: e["event"] == "close" and e["id"] == n["id"], 5, "the notification to close", since=mark)
+        tray.wait_tooltip(lambda t: "Line 1 CONNECTED" in t, 10, "in a call")
+        assert desk.focused_window() == other
+        phone.dbus("imgDiscon_Click")
+        wait_idle(ui, 15, "the idle text after the answered call")
+
+        step("Decline in the notification rejects the call")
+        peer_quiet()
+        mark = notes.mark()
+        peer_calls()
+        n = notes.wait(incoming, 5, "the second notification", since=mark)
+        notes.command(invoke=n["id"], action="decline")
+        wait_idle(ui, 15, "the idle text after Decline")
+        notes.wait(lambda e: e["event"] == "close" and e["id"] == n["id"], 5, "the notification to close", since=mark)
+        assert peer.wait_event("CALL_CLOSED", 10), "the peer's call did not end"
+
+        step("the caller gives up: the notification goes, a missed call is left in a notification and the window")
+        mark = notes.mark()
+        peer_calls()
+        n = notes.wait(incoming, 5, "the third notification", since=mark)
+        peer.send("hangup")
+        wait_idle(ui, 15, "the idle text after the caller gave up")
+        notes.wait(lambda e: e["event"] == "close" and e["id"] == n["id"], 5, "the notification to close", since=mark)
+        m = notes.wait(missed, 5, "the missed-call notification", since=mark)
+        assert m["summary"] == "Missed call from " + number, m
+        ui.wait_text(lambda t: t.startswith("Missed call from " + number + " at "), 10, "the note in the window")
+        tray.wait_tooltip(lambda t: "1 missed call" in t, 10, "the missed call")
+        assert len(notes.seen(missed)) == 1, "declined or answered calls were counted as missed"
+        phone.shot("missed-call")
+
+        step("Answer on the notification of a call that has ended does nothing")
+        peer_quiet()
+        notes.command(invoke=n["id"], action="answer")
+        notes.wait(lambda e: e["event"] == "invoked" and e["id"] == n["id"], 5, "the stand-in to send it")
+        time.sleep(1.5)  # a dial would show within this time; nothing must
+        assert ui.texts().count(IDLE) == 1, ui.texts()
+        assert not any(e.get("type") == "CALL_INCOMING" for e in peer.collect(0.5)), peer.events
+
+        step("while the window is active a call shows no notification")
+        to_the_front()
+        mark = notes.mark()
+        peer_calls()
+        time.sleep(1)  # a notification would have come by now
+        assert not notes.seen(incoming, since=mark), "a notification came while the window was active"
+        desk.key("Escape")
+        wait_idle(ui, 15, "the idle text after Escape")
+
+        step("the missed-call note stays until it is seen; then its notification goes too")
+        ui.click("Seen")
+        ui._wait(lambda: not any(t.startswith("Missed call from") for t in ui.texts()), 10, "the note to go")
+        notes.wait(lambda e: e["event"] == "close" and e["id"] == m["id"], 5, "the missed-call notification to close")
+        tray.wait_tooltip(lambda t: "missed call" not in t, 10, "without missed calls")
+
+        step("a server that answers late: the window comes up without the keyboard, the late notification is closed")
+        to_the_back()
+        notes.command(mode="late", delay_ms=1500)
+        mark, log = notes.mark(), len(phone.said())
+        peer_calls()
+        n = notes.wait(incoming, 5, "the late notification", since=mark)
+        raised_for_the_call(log, "not shown it in time")
+        notes.wait(lambda e: e["event"] == "late_reply", 5, "the late answer", since=mark)
+        peer.send("hangup")
+        wait_idle(ui, 15, "the idle text after the caller gave up")
+        notes.wait(lambda e: e["event"] == "close" and e["id"] == n["id"], 5, "the late notification to close",
+                   since=mark)
+        notes.command(mode="normal")
+
+        step("the server takes the notification away while the call rings: the window comes up instead")
+        to_the_back()
+        mark, log = notes.mark(), len(phone.said())
+        peer_calls()
+        n = notes.wait(incoming, 5, "the notification", since=mark)
+        notes.command(closed=n["id"], reason=1)
+        raised_for_the_call(log, "took the notification away")
+        peer.send("hangup")
+        wait_idle(ui, 15, "the idle text after the caller gave up")
+
+        step("the server goes away in the middle of an offered call: the window comes up, the call goes on")
+        to_the_back()
+        mark, log = notes.mark(), len(phone.said())
+        peer_calls()
+        notes.wait(incoming, 5, "the notification", since=mark)
+        notes.vanish()
+        raised_for_the_call(log, "went away")
+        phone.dbus("imgCall_Click")
+        wait_connected(ui, 15, "CONNECTED after the server went")
+        phone.dbus("imgDiscon_Click")
+        wait_idle(ui, 15, "the idle text")
+
+        step("without a notification server a call brings the window up, without the keyboard")
+        to_the_back()
+        log = len(phone.said())
+        peer_calls()
+        raised_for_the_call(log, "no notification server")
+        phone.dbus("imgDiscon_Click")
+        wait_idle(ui, 15, "the idle text")
+
+        step("a server without actions: the window comes up instead, no notification for the call")
+        plain = StandIn(desk, "notifications", "--no-actions")
+        plain.wait(lambda e: e["event"] == "capabilities", 10, "the phone to ask the new server")
+        to_the_back()
+        log = len(phone.said())
+        peer_calls()
+        raised_for_the_call(log, "shows no actions")
+        assert not plain.seen(incoming), "a notification without Answer was shown"
+        phone.dbus("imgDiscon_Click")
+        wait_idle(ui, 15, "the idle text")
+        plain.vanish()
+
+        step("a server that never answers holds up neither the window nor the call")
+        silent = StandIn(desk, "notifications")
+        silent.wait(lambda e: e["event"] == "capabilities", 10, "the phone to ask the new server")
+        silent.command(mode="silent")
+        to_the_back()
+        mark, log = silent.mark(), len(phone.said())
+        peer_calls()
+        silent.wait(incoming, 5, "the unanswered notification", since=mark)
+        raised_for_the_call(log, "not shown it in time")
+        to_the_front()
+        ui.wait_focus("Number")
+        desk.key("Return")  # the keyboard still answers
+        wait_connected(ui, 15, "CONNECTED with a silent server")
+        desk.key("Escape")
+        wait_idle(ui, 15, "the idle text")
+    finally:
+        peer.close()
+
+    step("closing the window keeps the phone in the tray; Show brings it back")
+    desk.close_window(phone.window)
+    ui._wait(lambda: not desk.is_mapped(phone.window), 10, "the window to hide")
+    assert phone.host.poll() is None, "the host ended"
+    tray.wait_tooltip(lambda t: IDLE in t, 5, "still registered")
+    tray.choose("Show")
+    ui._wait(lambda: desk.is_mapped(phone.window), 10, "the window to come back")
+
+    step("Sign out in the tray signs out; the tool tip says so; Quit ends the phone")
+    tray.choose("Sign out")
+    tray.wait_tooltip(lambda t: "Signed out." in t, 20, "signed out")
+    assert not tray.menu()["Sign out"][1], "Sign out is still offered"
+    tray.choose("Quit")
+    code = phone.host.wait(20)
+    assert code == 0, "the host ended with %d" % code
+
+
 def main():
     args = parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
@@ -292,8 +596,23 @@ def main():
     try:
         phone = Phone(args, work)
         phone.start_services()
-        phone.start_phone()
-        tour(phone)
+        if args.tour == "desktop":
+            # Under the sanitizers, stacks through Qt (built without frame
+            # pointers) are unwound in full, so the suppression of Qt's own
+            # tray leak (tests/lsan.supp) finds its frame.
+            if "ASAN_OPTIONS" in phone.env:
+                phone.env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
+            # The tray's host must be there when the phone starts; another
+            # window takes the keyboard when the phone is not to have it.
+            watcher = StandIn(phone.desk, "watcher")
+            notes = StandIn(phone.desk, "notifications")
+            phone.desk.spawn("other-window", ["xmessage", "-name", "other", "-geometry", "+0+0", "Another window"])
+            phone.other = phone.desk.window("other")
+            phone.start_phone()
+            desktop_tour(phone, notes, watcher)
+        else:
+            phone.start_phone()
+            tour(phone)
         ok = True
     finally:
         signal.alarm(0)

@@ -23,6 +23,7 @@
 #include "control/cls_rtc_engine.h"
 #include "control/tests/control_harness.h"
 #include "control/wave_sounds.h"
+#include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/rig_fixture.h"
@@ -102,6 +103,11 @@ protected:
     void pump(std::chrono::milliseconds time) {
         waitFor([] { return false; }, time);
     }
+    /// Waits until the stacks of released engines, which unregister and stop
+    /// in the background, are off (they give up trying after 7 s).
+    bool waitUntilStacksStopped() {
+        return waitFor([] { return sip_engine::linphone_rtc::coresStopping() == 0; }, std::chrono::seconds(10));
+    }
     bool waitForEvent(const std::string& line, std::chrono::milliseconds limit) {
         return waitFor([&] { return log.has(line); }, limit);
     }
@@ -137,8 +143,7 @@ protected:
 
     void TearDown() override {
         control.reset();
-        // Let the stacks of released engines finish stopping before the rig goes.
-        pump(std::chrono::milliseconds(300));
+        EXPECT_TRUE(waitUntilStacksStopped()) << "a released stack still runs as the rig goes";
         peer.reset();
         rig.reset();
     }

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "control/library/class_registration.h"
 #include "control/library/library_version.h"
@@ -131,12 +132,45 @@ TEST_F(EntryPoints, DialPutsADialableNumberIntoTheNumberBoxAndRefusesOtherText) 
     auto* w = static_cast<QWidget*>(c->vtbl->widget(c));
     auto* number = w->findChild<QLineEdit*>(QStringLiteral("lblcall"));
     ASSERT_NE(number, nullptr);
-    EXPECT_EQ(c->vtbl->dial(c, "+15550100"), PELEX_S_OK);  // signed out: kept for after the sign-in
+    EXPECT_EQ(c->vtbl->dial(c, "+15550100"), PELEX_S_FALSE);  // signed out: kept for after the sign-in
     EXPECT_EQ(number->text(), "+15550100");
     EXPECT_EQ(c->vtbl->dial(c, "tel:1001"), PELEX_E_INVALIDARG);
     EXPECT_EQ(c->vtbl->dial(c, nullptr), PELEX_E_INVALIDARG);
     EXPECT_EQ(number->text(), "+15550100");
     f->vtbl->destroy(f, c);
+}
+
+// The host hears of the line at once and then of every change, until it
+// asks for no more; the control's own end reports nothing.
+TEST_F(EntryPoints, HostEventsReportTheLineAtOnceAndStopWhenAskedOrDestroyed) {
+    PelexClassFactory* f = factory();
+    ASSERT_NE(f, nullptr);
+    PelexControl* c = nullptr;
+    ASSERT_EQ(f->vtbl->create(f, nullptr, &c), PELEX_S_OK);
+    struct Heard {
+        std::vector<uint32_t> states;
+    } heard;
+    PelexHostEvents events{&heard,
+                           [](void* h, uint32_t state, const char*, const char* caller) {
+                               static_cast<Heard*>(h)->states.push_back(state);
+                               EXPECT_STREQ(caller, "");
+                           },
+                           nullptr};
+    auto* w = static_cast<QWidget*>(c->vtbl->widget(c));
+    const auto lineChanges = [w] { QMetaObject::invokeMethod(w, "lineChanged", Qt::DirectConnection); };
+    c->vtbl->set_host_events(c, &events);
+    ASSERT_EQ(heard.states, std::vector<uint32_t>{PELEX_LINE_SIGNED_OUT});
+    lineChanges();
+    EXPECT_EQ(heard.states.size(), 2u);
+    c->vtbl->set_host_events(c, nullptr);
+    lineChanges();
+    EXPECT_EQ(heard.states.size(), 2u);
+    c->vtbl->set_host_events(c, &events);
+    c->vtbl->set_host_events(c, &events);  // a second table replaces the first
+    lineChanges();
+    EXPECT_EQ(heard.states.size(), 5u);
+    f->vtbl->destroy(f, c);
+    EXPECT_EQ(heard.states.size(), 5u);
 }
 
 TEST_F(EntryPoints, ControlWhoseParentWasDestroyedFirstIsStillDestroyedSafely) {
@@ -149,6 +183,8 @@ TEST_F(EntryPoints, ControlWhoseParentWasDestroyedFirstIsStillDestroyedSafely) {
     }
     EXPECT_EQ(c->vtbl->widget(c), nullptr);
     c->vtbl->imgLogin_Click(c);  // no widget left: nothing happens
+    PelexHostEvents none{};
+    c->vtbl->set_host_events(c, &none);
     f->vtbl->destroy(f, c);
     EXPECT_EQ(can_unload(), PELEX_S_OK);
 }
