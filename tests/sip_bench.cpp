@@ -9,7 +9,13 @@
 //   connect_to_connected_ms   Connect() to an auto-answering peer until CONNECTED (median of 11)
 //   peer_call_setup_ms        the same call placed by the peer user agent itself (median of 11)
 //   idle_cpu_percent          one core's share used while registered and idle for 30 s
+//   idle_cpu_thread           the same share for each thread that used any of it
 //   idle_rss_mb               resident memory at the end of that idle time
+//   call_longest_stall_ms     the longest the event loop stood still while a call is placed
+//                             and one received (each answered, a second long, ended), sound
+//                             through a private PulseAudio
+//   call_longest_stall_stalled_sound_server_ms
+//                             the same while that server is stopped (SIGSTOP)
 //   signout_longest_stall_ms  the longest the event loop stood still from ShutDown to
 //                             SignOut and while the stack stopped afterwards
 //   replace_longest_stall_ms  the same when a registered engine is simply released
@@ -27,16 +33,21 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "sip_engine/linphone/core_stopper.h"
 #include "tests/rig/baresip_control.h"
+#include "sip_engine/linphone/linphone_client.h"
+#include "sound/sound_server.h"
 #include "tests/rig/engine_driver.h"
 #include "tests/rig/rig_fixture.h"
 #include "tests/rig/sound_fixture.h"
+#include "tests/rig/stall_watch.h"
 
 namespace {
 
@@ -47,6 +58,7 @@ using pelex::testing::EngineDriver;
 using pelex::testing::SipRig;
 using pelex::testing::SipRigOptions;
 using pelex::testing::SoundRig;
+using pelex::testing::StallWatch;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -81,6 +93,31 @@ int pidOf(const std::string& name) {
     std::ifstream(SipRig::dir() + "/" + name + ".pid") >> pid;
     if (pid <= 0) throw std::runtime_error("no pid of " + name);
     return pid;
+}
+
+/// CPU nanoseconds each thread of this process has used so far, by thread
+/// id, with the thread's name.
+std::map<int, std::pair<std::string, long long>> threadCpuNs() {
+    std::map<int, std::pair<std::string, long long>> threads;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        long long ns = 0;
+        std::ifstream(task.path() / "schedstat") >> ns;
+        threads[std::stoi(task.path().filename().string())] = {name, ns};
+    }
+    return threads;
+}
+
+/// Prints each thread's share of one core since `before` (those above 0.005 %).
+void printThreadShares(const char* figure, const std::map<int, std::pair<std::string, long long>>& before,
+                       double wallSeconds) {
+    for (const auto& [tid, thread] : threadCpuNs()) {
+        const auto was = before.find(tid);
+        const long long used = thread.second - (was != before.end() ? was->second.second : 0);
+        const double share = 100.0 * static_cast<double>(used) / 1e9 / wallSeconds;
+        if (share >= 0.005) std::printf("%s %s[%d] %.3f %%\n", figure, thread.first.c_str(), tid, share);
+    }
 }
 
 double residentMb() {
@@ -127,26 +164,6 @@ bool peerEstablishedOutgoing(const BaresipControl& peer) {
     return false;
 }
 
-/// Watches the event loop for `work`: the longest gap between two turns of a
-/// 5 ms timer, which is how long the window would have stood still.
-class StallWatch {
-public:
-    StallWatch() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        timer_.start(5);
-    }
-    double longestMs() const { return ms(longest_); }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_ = Clock::now();
-    Clock::duration longest_{};
-};
-
 /// The cost of a connected call on both ends, with sound through a private
 /// PulseAudio: each end plays what it hears to its own speaker and sends
 /// what its own microphone records, in real time (the peer through ALSA's
@@ -186,6 +203,74 @@ void measureCallCost() {
     setenv("PELEX_SIP_AUDIO", "files", 1);
 }
 
+/// Places a call to the auto-answering peer and takes one from it, each a
+/// second long; throws when a call does not go as it should.
+void placeAndReceiveACall(EngineDriver& phone, BaresipControl& peer) {
+    auto expect = [&](const char* what, const std::function<bool()>& done) {
+        if (!phone.waitFor(done, 10s, &peer)) throw std::runtime_error(what);
+    };
+    auto raised = [&](const std::string& prefix) {
+        return [&phone, prefix] {
+            return std::any_of(phone.events.raised.begin(), phone.events.raised.end(),
+                               [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        };
+    };
+    phone.events.raised.clear();
+    phone.engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
+    phone.engine->Connect();
+    expect("the placed call did not connect", raised("Status Line 1 CONNECTED"));
+    phone.pump(1s, &peer);
+    phone.engine->Terminate();
+    expect("the placed call did not end", raised("CallDisconnect"));
+
+    phone.events.raised.clear();
+    peer.send("uafind", "sip:1001@" + SipRig::serverAddress());
+    peer.send("dial", "sip:" + std::string(SipRig::kPhoneUser) + "@" + SipRig::serverAddress());
+    expect("no incoming call", raised("Status Line 1 INCOMING"));
+    phone.engine->Answer();
+    expect("the received call did not connect", raised("Status Line 1 CONNECTED"));
+    phone.pump(1s, &peer);
+    phone.engine->Terminate();
+    expect("the received call did not end", raised("CallDisconnect"));
+}
+
+/// The longest stall of the event loop while a call is placed and one
+/// received, with the sound server healthy and with it stopped. The peer
+/// plays nothing through the server (it would stop with it).
+void measureCallStalls() {
+    SoundRig sound;
+    unsetenv("PELEX_SIP_AUDIO");
+    SipRig rig;
+    BaresipControl peer(SipRig::peerControlPort());
+    {
+        auto server = std::make_shared<pelex::sound::SoundServer>();
+        pelex::sip_engine::ClsRTCPlatform platform{
+            pelex::sip_engine::linphone_rtc::linphoneClientFactory(server, nullptr, {}),
+            pelex::sip_engine::linphone_rtc::qtOneShotTimerFactory()};
+        EngineDriver phone(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword, platform);
+        phone.engine->Init();
+        if (!phone.waitForEvent("RegOK 2", 10s, &peer)) throw std::runtime_error("no registration");
+        {
+            StallWatch watch;
+            placeAndReceiveACall(phone, peer);
+            std::printf("call_longest_stall_ms %.1f ms\n", watch.longestMs());
+        }
+        sound.freeze();
+        if (!phone.waitFor([&] { return !server->state().answering; }, 10s))
+            throw std::runtime_error("the stopped server went unnoticed");
+        {
+            StallWatch watch;
+            placeAndReceiveACall(phone, peer);
+            std::printf("call_longest_stall_stalled_sound_server_ms %.1f ms\n", watch.longestMs());
+        }
+        sound.thaw();
+        phone.engine->ShutDown();
+        phone.waitForEvent("SignOut", 10s, &peer);
+    }
+    runLoop(1s);  // the released stack stops in the background
+    setenv("PELEX_SIP_AUDIO", "files", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,6 +281,7 @@ int main(int argc, char** argv) {
     try {
         // First, while no stack of this process has met a sound server.
         measureCallCost();
+        measureCallStalls();
         setenv("PULSE_SERVER", "unix:/nonexistent", 1);
 
         SipRig rig;
@@ -240,10 +326,12 @@ int main(int argc, char** argv) {
 
         // Idle: the real event loop, blocked between the stack's turns.
         const double cpuBefore = cpuSeconds();
+        const auto threadsBefore = threadCpuNs();
         const auto idleStart = Clock::now();
         runLoop(30s);
         const double wall = std::chrono::duration<double>(Clock::now() - idleStart).count();
         std::printf("idle_cpu_percent %.2f %%\n", 100.0 * (cpuSeconds() - cpuBefore) / wall);
+        printThreadShares("idle_cpu_thread", threadsBefore, wall);
         std::printf("idle_rss_mb %.1f MB\n", residentMb());
         if (phone->saw("RegFail Number is not registered.")) throw std::runtime_error("the phone lost its registration");
 

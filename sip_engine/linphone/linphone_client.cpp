@@ -1,9 +1,10 @@
 // The RTC client on liblinphone: what it wires together. The stack's
-// configuration (stack_config), its log (stack_log), the turn loop
-// (turn_loop), the profiles and their registrations (account_registrations),
-// the calls and their sessions (call_sessions), touch tones (touch_tones),
-// the sound hooks (call_sound), the network and sleep (network_follower) and
-// the sign-out (sign_out_cleanup, core_stopper).
+// configuration (stack_config), its log (stack_log), its local SIP port
+// (local_sip_port), the turn loop (turn_loop), the profiles and their
+// registrations (account_registrations), the calls and their sessions
+// (call_sessions), touch tones (touch_tones), the sound hooks (call_sound),
+// the network and sleep (network_follower) and the sign-out
+// (sign_out_cleanup, core_stopper).
 #include "sip_engine/linphone/linphone_client.h"
 
 #include "sip_engine/linphone/account_registrations.h"
@@ -11,6 +12,7 @@
 #include "sip_engine/linphone/call_sound.h"
 #include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/linphone/local_sip_port.h"
 #include "sip_engine/linphone/network_follower.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "sip_engine/linphone/sign_out_cleanup.h"
@@ -35,10 +37,11 @@ public:
         : options_(std::move(options)),
           context_(std::make_shared<Context>()),
           listener_(std::make_shared<Listener>(*this)),
+          sipPort_(options_.sipPort, [context = context_] { context->markBusy(); }),
           registrations_(context_, qtOneShotTimerFactory()),
           sessions_(context_),
           sound_(options_),
-          turns_(context_, options_.iterateMs, [this] { tick(); }) {}
+          turns_(context_, options_.iterateMs, options_.idleIterateMs, [this] { tick(); }) {}
 
     ~LinphoneClient() override { stopCore(); }
 
@@ -46,10 +49,11 @@ public:
         if (context_->core || shutDown_) throw RTCError("the client is already initialized");
         configureStackLog(options_.logFile);
         network_ = std::make_unique<NetworkFollower>(context_, [this] { registrations_.endPauses(); });
-        auto core = createStackCore(options_, network_->watching());
+        auto core = createStackCore(options_, sipPort_.portToBind(), network_->watching());
         sound_.preparePlayFile(*core);
         core->addListener(listener_);
         if (core->start() != 0) throw RTCError("the SIP stack did not start");
+        sipPort_.claim(core);
         sound_.start(core);
         context_->core = std::move(core);
         turns_.start();
@@ -89,7 +93,11 @@ public:
     void SendDTMF(std::int32_t toneCode) override { tones_.send(context_->liveCore(), toneCode); }
 
     void InvokeTuningWizard(WindowHandle parent) override {
-        auto core = context_->core;  // the dialog runs the event loop: the core stays while it is open
+        if (signOut_.begun()) throw RTCError("the client is signing out");
+        // The dialog runs the event loop, in which the client may be shut down
+        // and released: the client and the core stay while it is open.
+        const auto keepAlive = shared_from_this();
+        auto core = context_->core;
         sound_.runTuningWizard(core, parent);
     }
 
@@ -160,6 +168,7 @@ private:
     void stopCore() {
         network_.reset();
         turns_.stop();
+        sipPort_.release();
         tones_.clear();
         sound_.release();
         context_->discard();
@@ -174,6 +183,7 @@ private:
     LinphoneOptions options_;
     std::shared_ptr<Context> context_;
     std::shared_ptr<Listener> listener_;
+    LocalSipPort sipPort_;
     AccountRegistrations registrations_;
     CallSessions sessions_;
     CallSound sound_;
@@ -194,9 +204,11 @@ RTCClientFactory linphoneClientFactory() {
     return [] { return createLinphoneClient(); };
 }
 
-RTCClientFactory linphoneClientFactory(std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
-    return [choices = std::move(choices), note = std::move(note)] {
+RTCClientFactory linphoneClientFactory(std::shared_ptr<sound::SoundServer> server,
+                                       std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
+    return [server = std::move(server), choices = std::move(choices), note = std::move(note)] {
         auto options = LinphoneOptions::fromEnvironment();
+        options.soundServer = server;
         options.audioChoices = choices;
         options.soundNote = note;
         return createLinphoneClient(std::move(options));
