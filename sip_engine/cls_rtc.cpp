@@ -111,6 +111,7 @@ void clsRTC::Terminate() {
     } else {
         skipStep([&] { deref(g_objSession).Terminate(TerminateReason::Normal); });
     }
+    endHeldCall();  // a call a transfer left on hold goes with the line's call
 }
 
 void clsRTC::ShutDown() {

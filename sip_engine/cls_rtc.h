@@ -105,6 +105,8 @@ private:
     void IncomingSession(rtc::IRTCSessionStateChangeEvent& event);
     bool callInProgress() const;
     void adoptPlacedByStack(const std::shared_ptr<rtc::IRTCSession>& session);
+    bool giveBackHeldCall();
+    void endHeldCall();
     void setClientWithEvents(std::shared_ptr<rtc::IRTCClient> client);
 
     template <class Handler, class... Args>
@@ -132,6 +134,14 @@ private:
     bool registrationReportDeferred_ = false;  // an outcome changed during a call
     bool signingOut_ = false;                  // ShutDown ran: nothing more is reported
     bool currentCallTransferred_ = false;      // the far end referred the current call elsewhere
+    /// The call a far-end transfer left on hold while the stack calls the
+    /// transfer target, until it ends. Its states do not reach the line (the
+    /// new call's status text stays). Should the new call fail before it
+    /// connects, the held call is the line's call again (the stack resumes
+    /// it); otherwise it is ended with the new call, so no call is left that
+    /// the line does not show.
+    std::shared_ptr<rtc::IRTCSession> heldByTransfer_;
+    bool heldCallComesBack_ = false;  // until the new call connects or the user hangs up
 };
 
 }  // namespace pelex::sip_engine

@@ -128,6 +128,11 @@ void clsRTC::OnSessionStateChange(IRTCEvent& event) {
     skipStep([&] { state = change->State(); });
     skipStep([&] { statusText = change->StatusText(); });
     skipStep([&] { session = change->Session(); });
+    // The call a transfer left on hold keeps quiet: the line shows the new call.
+    if (session && session == heldByTransfer_ && session != g_objSession) {
+        if (state == SessionState::Disconnected) heldByTransfer_.reset();
+        return;
+    }
     skipStep([&] { raise(&ClsRTCEvents::onSessionStateText, statusText); });
 
     // Our own calls are current before their first event, so a call placed
@@ -136,8 +141,8 @@ void clsRTC::OnSessionStateChange(IRTCEvent& event) {
     if (state == SessionState::InProgress && session && session != g_objSession &&
         (!g_objSession || currentCallTransferred_))
         adoptPlacedByStack(session);
-    // Other sessions (an incoming call turned away during a call, the call a
-    // transfer left behind) do not change the line.
+    // Other sessions (an incoming call turned away during a call) do not
+    // change the line.
     if (session && g_objSession && session != g_objSession && state != SessionState::Incoming) return;
 
     auto status = [&](const std::u16string& text) { skipStep([&] { raise(&ClsRTCEvents::onStatus, text); }); };
@@ -161,12 +166,19 @@ void clsRTC::OnSessionStateChange(IRTCEvent& event) {
             hint(&ClsRTCEvents::onCallConnect, false);
             break;
         case SessionState::Connected:
+            heldCallComesBack_ = false;
             status(LineNumber + u" CONNECTED");
             signal(&ClsRTCEvents::onAnswered);
             signal(&ClsRTCEvents::onConnected);
             skipStep([&] { raise(&ClsRTCEvents::onSessionStateText, std::u16string()); });
             break;
         case SessionState::Disconnected:
+            // A transfer's call that failed gives the line its held call back.
+            if (giveBackHeldCall()) {
+                status(LineNumber + u" ON HOLD");
+                break;
+            }
+            endHeldCall();
             g_objSession.reset();
             g_objParticipant.reset();
             g_objSessionCallControl.reset();
@@ -210,11 +222,34 @@ void clsRTC::IncomingSession(IRTCSessionStateChangeEvent& change) {
 
 void clsRTC::adoptPlacedByStack(const std::shared_ptr<IRTCSession>& session) {
     currentCallTransferred_ = false;
+    if (callInProgress()) {
+        heldByTransfer_ = g_objSession;
+        heldCallComesBack_ = true;
+    }
     g_objSession = session;
     g_objSessionCallControl.reset();
     g_objParticipant.reset();
     skipStep([&] { g_objSessionCallControl = deref(g_objSession).CallControl(); });
     skipStep([&] { g_objParticipant = deref(deref(g_objSession).Participants()).Item(1); });
+}
+
+bool clsRTC::giveBackHeldCall() {
+    if (!heldByTransfer_ || !heldCallComesBack_) return false;
+    SessionState held = SessionState::Disconnected;
+    skipStep([&] { held = heldByTransfer_->State(); });
+    if (held == SessionState::Disconnected) return false;
+    g_objSession = std::exchange(heldByTransfer_, nullptr);
+    heldCallComesBack_ = false;
+    g_objSessionCallControl.reset();
+    g_objParticipant.reset();
+    skipStep([&] { g_objSessionCallControl = deref(g_objSession).CallControl(); });
+    skipStep([&] { g_objParticipant = deref(deref(g_objSession).Participants()).Item(1); });
+    return true;
+}
+
+void clsRTC::endHeldCall() {
+    heldCallComesBack_ = false;
+    if (heldByTransfer_) skipStep([&] { heldByTransfer_->Terminate(TerminateReason::Normal); });
 }
 
 void clsRTC::OnMediaEvent(IRTCEvent& event) {

@@ -208,6 +208,60 @@ TEST_F(CallSituations, FarEndTransferBecomesTheCurrentCallWhichTheUserCanHangUp)
     EXPECT_EQ(display(), kIdleLine);
 }
 
+// The stack holds the call while it calls the transfer target; when that
+// call fails, the held call is the line's call again until it ends. The peer
+// (baresip) hangs up on a failed transfer, so the line ends idle, but only
+// once no call is left: it never shows idle while the held call lives, nor
+// the held call after showing idle.
+TEST_F(CallSituations, FarEndTransferThatFailsShowsTheCallUntilNoCallIsLeft) {
+    startRig();
+    signInAndWaitUntilReady();
+    // The registrar declines calls to 1603 (603) and knows no 1999 (404).
+    for (const std::string target : {"1603", "1999"}) {
+        peer->clear();
+        dial("1001");
+        ASSERT_TRUE(waitForPeer("CALL_ESTABLISHED", "1001", 10s)) << target;
+        ASSERT_TRUE(waitForEvent("Status Line 1 CONNECTED", 5s)) << target;
+        log.lines.clear();
+        peer->send("uafind", "sip:1001@" + SipRig::serverAddress());
+        peer->send("transfer", "sip:" + target + "@" + SipRig::serverAddress());
+        ASSERT_TRUE(waitForEvent("Status Line 1 HAS BEEN TRANSFERED", 5s)) << target;
+        ASSERT_TRUE(waitForPeer("TRANSFER_FAILED", "1001", 10s)) << target;
+        ASSERT_TRUE(waitForEvent("CallDisconnect", 10s)) << target;
+        pump(1s);
+        std::string shown;
+        for (const auto& line : log.lines) shown += "\n  " + line;
+        EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), "CallDisconnect"), 1) << target << shown;
+        EXPECT_EQ(log.lines.back(), "CallDisconnect") << target << ": nothing shows after the line is idle" << shown;
+        EXPECT_EQ(display(), kIdleLine) << target;
+        EXPECT_FALSE(timerShown()) << target;
+    }
+}
+
+TEST_F(CallSituations, FarEndTransferToARingingNumberPlaysTheRingBackUntilItAnswers) {
+    startRig({.peerAnswer = "manual"});
+    signInAndWaitUntilReady();
+    dial("1002");  // answers by itself
+    ASSERT_TRUE(waitForPeer("CALL_ESTABLISHED", "1002", 10s));
+    ASSERT_TRUE(waitForEvent("Status Line 1 CONNECTED", 5s));
+    peer->send("uafind", "sip:1002@" + SipRig::serverAddress());
+    peer->send("transfer", "sip:1001@" + SipRig::serverAddress());  // 1001 rings until told to answer
+    ASSERT_TRUE(waitForPeer("CALL_INCOMING", "1001", 10s));
+    const auto played = alertsPlayed(kRingBackSound);
+    ASSERT_TRUE(waitFor([&] { return alertsPlayed(kRingBackSound) >= played + 2; }, 6s))
+        << "no ring-back while the transfer target rings; call status: " << callStatus().toStdString();
+    EXPECT_EQ(callStatus(), "Ringing");
+    peer->send("uafind", "sip:1001@" + SipRig::serverAddress());
+    peer->send("accept");
+    ASSERT_TRUE(waitForPeer("CALL_ESTABLISHED", "1001", 5s));
+    ASSERT_TRUE(waitForPeer("CALL_CLOSED", "1002", 10s)) << "the transferring party left";
+    ASSERT_TRUE(waitFor([&] { return display() == "Line 1 CONNECTED"; }, 5s)) << display().toStdString();
+    expectAlertsEnded();
+    button("imgDiscon")->click();
+    ASSERT_TRUE(waitForPeer("CALL_CLOSED", "1001", 5s));
+    EXPECT_EQ(display(), kIdleLine);
+}
+
 TEST_F(CallSituations, FarEndHoldsAndResumes) {
     startRig();
     signInAndWaitUntilReady();

@@ -107,6 +107,7 @@ public:
     SilentServer(const SilentServer&) = delete;
     SilentServer& operator=(const SilentServer&) = delete;
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    int port() const { return port_; }
 
 private:
     int fd_ = -1;
@@ -132,6 +133,38 @@ TEST_F(Registration, SigningOutWhileRegisteringShowsNothingAfterwards) {
     EXPECT_EQ(log.lines.size(), after) << log.lines.back();
     EXPECT_TRUE(boxes->shown.empty()) << QString::fromStdU16String(boxes->shown.front().text).toStdString();
     EXPECT_TRUE(shown("picLoginForm"));
+}
+
+TEST_F(Registration, SigningInAgainAtOnceWithAFixedLocalPortRegistersFromThatPort) {
+    startRig();
+    const int port = SilentServer().port();  // free again once the probe is gone
+    ::setenv("PELEX_SIP_LOCAL_PORT", std::to_string(port).c_str(), 1);
+    struct Unset {
+        ~Unset() { ::unsetenv("PELEX_SIP_LOCAL_PORT"); }
+    } unset;
+    const std::string contact = "@127.0.0.1:" + std::to_string(port);
+    signInAndWaitUntilReady();
+    ASSERT_NE(SipRig::registrations().find(contact), std::string::npos) << SipRig::registrations();
+    // The registrar does not answer the sign-out's unregistration, so the
+    // stack signed out is still stopping when the user signs in again at once.
+    SipRig::stopRegistrar();
+    button("imgOption")->click();
+    ASSERT_TRUE(waitForEvent("SignOut", 10s));
+    SipRig::startRegistrar();
+    log.lines.clear();
+    ControlTest::signIn(SipRig::kPhoneUser, "account-password");
+    deliverLoginCode(SipRig::kPhonePassword, "," + SipRig::serverAddress() + "," + std::to_string(SipRig::sipPort()));
+    ASSERT_TRUE(waitFor([&] { return display() == kIdleLine; }, 15s)) << display().toStdString();
+    const auto registrarSaw = SipRig::registrarLog().size();
+    EXPECT_NE(SipRig::registrations().find(contact), std::string::npos) << SipRig::registrations();
+    // The old stack is gone for good (it stops within seven seconds): nothing
+    // more of it reaches the registrar from the port the new one uses.
+    pump(8s);
+    EXPECT_EQ(SipRig::registrarLog().substr(registrarSaw).find("expires [0]"), std::string::npos)
+        << SipRig::registrarLog().substr(registrarSaw);
+    EXPECT_NE(SipRig::registrations().find(contact), std::string::npos) << SipRig::registrations();
+    EXPECT_EQ(display(), kIdleLine);
+    EXPECT_TRUE(boxes->shown.empty());
 }
 
 }  // namespace

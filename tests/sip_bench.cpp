@@ -9,6 +9,7 @@
 //   connect_to_connected_ms   Connect() to an auto-answering peer until CONNECTED (median of 11)
 //   peer_call_setup_ms        the same call placed by the peer user agent itself (median of 11)
 //   idle_cpu_percent          one core's share used while registered and idle for 30 s
+//   idle_cpu_thread           the same share for each thread that used any of it
 //   idle_rss_mb               resident memory at the end of that idle time
 //   signout_longest_stall_ms  the longest the event loop stood still from ShutDown to
 //                             SignOut and while the stack stopped afterwards
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -81,6 +83,31 @@ int pidOf(const std::string& name) {
     std::ifstream(SipRig::dir() + "/" + name + ".pid") >> pid;
     if (pid <= 0) throw std::runtime_error("no pid of " + name);
     return pid;
+}
+
+/// CPU nanoseconds each thread of this process has used so far, by thread
+/// id, with the thread's name.
+std::map<int, std::pair<std::string, long long>> threadCpuNs() {
+    std::map<int, std::pair<std::string, long long>> threads;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        long long ns = 0;
+        std::ifstream(task.path() / "schedstat") >> ns;
+        threads[std::stoi(task.path().filename().string())] = {name, ns};
+    }
+    return threads;
+}
+
+/// Prints each thread's share of one core since `before` (those above 0.005 %).
+void printThreadShares(const char* figure, const std::map<int, std::pair<std::string, long long>>& before,
+                       double wallSeconds) {
+    for (const auto& [tid, thread] : threadCpuNs()) {
+        const auto was = before.find(tid);
+        const long long used = thread.second - (was != before.end() ? was->second.second : 0);
+        const double share = 100.0 * static_cast<double>(used) / 1e9 / wallSeconds;
+        if (share >= 0.005) std::printf("%s %s[%d] %.3f %%\n", figure, thread.first.c_str(), tid, share);
+    }
 }
 
 double residentMb() {
@@ -240,10 +267,12 @@ int main(int argc, char** argv) {
 
         // Idle: the real event loop, blocked between the stack's turns.
         const double cpuBefore = cpuSeconds();
+        const auto threadsBefore = threadCpuNs();
         const auto idleStart = Clock::now();
         runLoop(30s);
         const double wall = std::chrono::duration<double>(Clock::now() - idleStart).count();
         std::printf("idle_cpu_percent %.2f %%\n", 100.0 * (cpuSeconds() - cpuBefore) / wall);
+        printThreadShares("idle_cpu_thread", threadsBefore, wall);
         std::printf("idle_rss_mb %.1f MB\n", residentMb());
         if (phone->saw("RegFail Number is not registered.")) throw std::runtime_error("the phone lost its registration");
 

@@ -5,6 +5,10 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -80,6 +84,25 @@ TEST_F(SipEndToEnd, RegistersAndShowsReady) {
         EXPECT_EQ(content.find(SipRig::kPhonePassword), std::string::npos) << entry.path();
     }
     EXPECT_GT(files, 0) << "the engine keeps its files in its own folder";
+}
+
+TEST_F(SipEndToEnd, AFixedLocalPortThatAnotherProgramHoldsIsReplacedByAFreeOne) {
+    const int held = ::socket(AF_INET6, SOCK_DGRAM, 0);  // no SO_REUSEADDR: nobody else may bind it
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_any;
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(held, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin6_port));
+    ::setenv("PELEX_SIP_LOCAL_PORT", port.c_str(), 1);
+    auto& p = startPhone();
+    ::unsetenv("PELEX_SIP_LOCAL_PORT");
+    EXPECT_TRUE(p.waitForEvent("RegOK 2", 10s)) << "registered from another port";
+    const std::string registrations = SipRig::registrations();
+    EXPECT_NE(registrations.find("AoR: 1000"), std::string::npos) << registrations;
+    EXPECT_EQ(registrations.find("@127.0.0.1:" + port), std::string::npos) << registrations;
+    ::close(held);
 }
 
 TEST_F(SipEndToEnd, WrongPasswordIsRejectedThenNotRegisteredAndNotRetried) {

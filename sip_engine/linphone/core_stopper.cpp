@@ -5,6 +5,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "sip_engine/linphone/stack_account.h"
 
@@ -30,6 +33,7 @@ public:
     CoreStopper(std::shared_ptr<linphone::Core> core, QObject* application)
         : QObject(application), core_(std::move(core)) {
         setObjectName(QString::fromLatin1(kStopping));
+        if (auto transports = core_->getTransportsUsed()) sipPort_ = transports->getUdpPort();
         unregisterAll(*core_);
         timer_.setInterval(10);
         connect(&timer_, &QTimer::timeout, this, &CoreStopper::turn);
@@ -38,6 +42,11 @@ public:
     ~CoreStopper() override {
         if (core_ && !isOff(*core_)) core_->stop();
     }
+
+    /// The local UDP port the core holds until it is released.
+    int sipPort() const { return sipPort_; }
+    /// Runs `released` once the core has let go of its port.
+    void whenReleased(std::function<void()> released) { released_.push_back(std::move(released)); }
 
 private:
     void turn() {
@@ -55,12 +64,16 @@ private:
             timer_.stop();
             if (!isOff(*core_)) core_->stop();  // did not finish in time: the blocking way
             core_.reset();
+            sipPort_ = 0;
             setObjectName({});
             deleteLater();
+            for (auto& released : std::exchange(released_, {})) released();
         }
     }
 
     std::shared_ptr<linphone::Core> core_;
+    int sipPort_ = 0;
+    std::vector<std::function<void()>> released_;
     QTimer timer_;
     bool stopping_ = false;
     Clock::time_point unregisterDeadline_ = Clock::now() + std::chrono::seconds(2);
@@ -75,6 +88,26 @@ bool anyAccountRegistered(linphone::Core& core) {
         if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress) return true;
     }
     return false;
+}
+
+namespace {
+
+/// The core stopping in the background that holds local UDP port `port`, or null.
+CoreStopper* stopperOnPort(int port) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr || port <= 0) return nullptr;
+    for (QObject* child : application->children())
+        if (auto* stopper = dynamic_cast<CoreStopper*>(child); stopper && stopper->sipPort() == port) return stopper;
+    return nullptr;
+}
+
+}  // namespace
+
+bool portHeldByStoppingCore(int port) { return stopperOnPort(port) != nullptr; }
+
+void whenPortReleased(int port, std::function<void()> released) {
+    if (CoreStopper* stopper = stopperOnPort(port)) stopper->whenReleased(std::move(released));
+    else released();
 }
 
 int coresStopping() {

@@ -12,6 +12,7 @@
 
 #include <linphone++/linphone.hh>
 
+#include <functional>
 #include <memory>
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -20,6 +21,13 @@ namespace pelex::sip_engine::linphone_rtc {
 /// calls or accounts) and stops and releases it in the background. Without a
 /// running Qt application it is stopped before this returns.
 void stopInBackground(std::shared_ptr<linphone::Core> core);
+
+/// True while a core of this process that is stopping in the background
+/// still holds local UDP port `port`.
+bool portHeldByStoppingCore(int port);
+/// Runs `released` on this thread once no core stopping in the background
+/// holds local UDP port `port` any more (at once when none does).
+void whenPortReleased(int port, std::function<void()> released);
 
 /// True while an account of `core` is registered or registering.
 bool anyAccountRegistered(linphone::Core& core);

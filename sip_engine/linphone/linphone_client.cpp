@@ -1,9 +1,9 @@
 // The RTC client on liblinphone: what it wires together. The stack's
-// configuration (stack_config), its log (stack_log), the turn loop
-// (turn_loop), the profiles and their registrations (account_registrations),
-// the calls and their sessions (call_sessions), touch tones (touch_tones),
-// the sound hooks (call_sound) and the sign-out (sign_out_cleanup,
-// core_stopper).
+// configuration (stack_config), its log (stack_log), its local SIP port
+// (local_sip_port), the turn loop (turn_loop), the profiles and their
+// registrations (account_registrations), the calls and their sessions
+// (call_sessions), touch tones (touch_tones), the sound hooks (call_sound)
+// and the sign-out (sign_out_cleanup, core_stopper).
 #include "sip_engine/linphone/linphone_client.h"
 
 #include "sip_engine/linphone/account_registrations.h"
@@ -11,6 +11,7 @@
 #include "sip_engine/linphone/call_sound.h"
 #include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
+#include "sip_engine/linphone/local_sip_port.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "sip_engine/linphone/sign_out_cleanup.h"
 #include "sip_engine/linphone/stack_config.h"
@@ -34,20 +35,22 @@ public:
         : options_(std::move(options)),
           context_(std::make_shared<Context>()),
           listener_(std::make_shared<Listener>(*this)),
+          sipPort_(options_.sipPort, [context = context_] { context->markBusy(); }),
           registrations_(context_, qtOneShotTimerFactory()),
           sessions_(context_),
           sound_(options_),
-          turns_(context_, options_.iterateMs, [this] { tick(); }) {}
+          turns_(context_, options_.iterateMs, options_.idleIterateMs, [this] { tick(); }) {}
 
     ~LinphoneClient() override { stopCore(); }
 
     void Initialize() override {
         if (context_->core || shutDown_) throw RTCError("the client is already initialized");
         configureStackLog(options_.logFile);
-        auto core = createStackCore(options_);
+        auto core = createStackCore(options_, sipPort_.portToBind());
         sound_.preparePlayFile(*core);
         core->addListener(listener_);
         if (core->start() != 0) throw RTCError("the SIP stack did not start");
+        sipPort_.claim(core);
         sound_.start(core);
         context_->core = std::move(core);
         turns_.start();
@@ -152,6 +155,7 @@ private:
     // they let go of them here, and only then is the core stopped.
     void stopCore() {
         turns_.stop();
+        sipPort_.release();
         tones_.clear();
         sound_.release();
         context_->discard();
@@ -166,6 +170,7 @@ private:
     LinphoneOptions options_;
     std::shared_ptr<Context> context_;
     std::shared_ptr<Listener> listener_;
+    LocalSipPort sipPort_;
     AccountRegistrations registrations_;
     CallSessions sessions_;
     CallSound sound_;

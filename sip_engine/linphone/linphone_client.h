@@ -36,9 +36,13 @@ struct LinphoneOptions {
     /// Where the stack's log goes; empty: no log. Default: $PELEX_SIP_LOG
     /// ("1" means dataDir/linphone.log, anything else is a path).
     std::filesystem::path logFile;
-    /// Milliseconds between two turns of the stack for its timers (a SIP
-    /// message that arrives turns it at once).
+    /// Milliseconds between two turns of the stack for its timers during a
+    /// call (a SIP message that arrives turns it at once).
     int iterateMs = 100;
+    /// The same while no call runs: the stack's timers are then refreshes,
+    /// keep-alives and retransmissions, which tolerate the wait, and every
+    /// turn costs an idle phone its CPU.
+    int idleIterateMs = 1000;
 
     /// The options from the environment as described above.
     static LinphoneOptions fromEnvironment();

@@ -32,10 +32,11 @@ struct Context {
     std::map<const linphone::Call*, std::weak_ptr<LinphoneSession>> sessions;
     std::weak_ptr<LinphoneSession> placing;  // the session whose call is being placed
     std::vector<std::weak_ptr<LinphoneProfile>> profiles;
-    /// The stack is turned faster until then (signalling under way).
-    std::chrono::steady_clock::time_point busyUntil{};
+    /// When the stack was last asked to signal (or reported signalling): it
+    /// is turned faster for a while from then on (see turnInterval).
+    std::chrono::steady_clock::time_point lastSignalling{};
     void markBusy() {
-        busyUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        lastSignalling = std::chrono::steady_clock::now();
         if (onBusy) onBusy();
     }
     /// Called when the stack becomes busy (the client turns it faster at once).

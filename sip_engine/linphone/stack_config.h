@@ -14,9 +14,10 @@ namespace pelex::sip_engine::linphone_rtc {
 /// Longest ring of an unanswered incoming call, in seconds.
 constexpr int kIncomingCallBoundSeconds = 300;
 
-/// A new core for `options`, not yet started, with its files in
-/// options.dataDir and its own turning (auto-iterate) off. Throws RTCError
-/// when the stack cannot make one.
-std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options);
+/// A new core for `options`, not yet started, listening for SIP on local
+/// UDP port `sipPort` (-1: any free port), with its files in options.dataDir
+/// and its own turning (auto-iterate) off. Throws RTCError when the stack
+/// cannot make one.
+std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort);
 
 }  // namespace pelex::sip_engine::linphone_rtc

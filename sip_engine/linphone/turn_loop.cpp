@@ -4,8 +4,8 @@
 
 namespace pelex::sip_engine::linphone_rtc {
 
-TurnLoop::TurnLoop(std::shared_ptr<Context> context, int idleMs, std::function<void()> wake)
-    : context_(std::move(context)), idleMs_(idleMs), wake_(std::move(wake)) {
+TurnLoop::TurnLoop(std::shared_ptr<Context> context, int callMs, int idleMs, std::function<void()> wake)
+    : context_(std::move(context)), callMs_(callMs), idleMs_(idleMs), wake_(std::move(wake)) {
     QObject::connect(&timer_, &QTimer::timeout, [this] { wake_(); });
 }
 
@@ -34,10 +34,16 @@ bool TurnLoop::turn(const std::function<void(linphone::Core&)>& afterIterate) {
     return true;
 }
 
+int turnInterval(std::chrono::steady_clock::duration sinceSignalling, int calmMs) {
+    using namespace std::chrono_literals;
+    const int fast = sinceSignalling < 100ms ? 2 : sinceSignalling < 500ms ? 10 : sinceSignalling < 2s ? 50 : calmMs;
+    return std::min(fast, calmMs);
+}
+
 void TurnLoop::pace() {
-    if (!timer_.isActive()) return;
-    const bool busy = std::chrono::steady_clock::now() < context_->busyUntil;
-    const int interval = busy ? std::min(2, idleMs_) : idleMs_;
+    if (!timer_.isActive() || !context_->core) return;
+    const int calm = context_->core->getCallsNb() > 0 ? callMs_ : idleMs_;
+    const int interval = turnInterval(std::chrono::steady_clock::now() - context_->lastSignalling, calm);
     if (timer_.interval() != interval) timer_.setInterval(interval);
 }
 

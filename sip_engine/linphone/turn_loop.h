@@ -1,14 +1,17 @@
 #pragma once
 // Turns the stack from the Qt event loop.
 //
-// The stack turns at once when a SIP message arrives (SipSocketWatch), every
-// idle interval for its timers, and every 2 ms for two seconds after it was
-// asked to send something (it sends some requests on a later turn; see
-// Context::markBusy), so signalling round trips stay short without costing
-// an idle phone its CPU.
+// The stack turns at once when a SIP message arrives (SipSocketWatch), fast
+// for two seconds after it was asked to send something (it sends some
+// requests on a later turn, and answers such as DNS replies arrive on
+// sockets nobody watches; see Context::markBusy and turnInterval), and
+// otherwise for its timers: every call interval while a call runs, every
+// idle interval while none does. So signalling round trips stay short
+// without costing an idle phone its CPU.
 
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -17,12 +20,18 @@
 
 namespace pelex::sip_engine::linphone_rtc {
 
+/// Milliseconds until the next turn, `sinceSignalling` after the stack was
+/// last asked to signal, when the calm interval is `calmMs`: 2 ms for the
+/// first 100 ms (a request just made goes out at once), 10 ms until half a
+/// second, 50 ms until two seconds, then `calmMs` (never more than that).
+int turnInterval(std::chrono::steady_clock::duration sinceSignalling, int calmMs);
+
 class TurnLoop {
 public:
     /// `wake` runs whenever a turn is due (the timer, or a SIP message
-    /// arrived); it calls turn(). `idleMs` is the interval while nothing is
-    /// under way.
-    TurnLoop(std::shared_ptr<Context> context, int idleMs, std::function<void()> wake);
+    /// arrived); it calls turn(). `callMs` and `idleMs` are the intervals
+    /// while a call runs and while none does.
+    TurnLoop(std::shared_ptr<Context> context, int callMs, int idleMs, std::function<void()> wake);
     ~TurnLoop();
     TurnLoop(const TurnLoop&) = delete;
     TurnLoop& operator=(const TurnLoop&) = delete;
@@ -37,12 +46,12 @@ public:
     bool turn(const std::function<void(linphone::Core&)>& afterIterate);
 
 private:
-    /// Every 2 ms while signalling is under way, else every idle interval. A
-    /// changed interval restarts the timer, so a request just made is sent
-    /// within 2 ms.
+    /// Sets the timer to turnInterval(). A changed interval restarts the
+    /// timer, so a request just made is sent within 2 ms.
     void pace();
 
     std::shared_ptr<Context> context_;
+    int callMs_;
     int idleMs_;
     std::function<void()> wake_;
     QTimer timer_;

@@ -263,20 +263,83 @@ TEST_F(EngineTest, ACallTheStackPlacesAfterATransferBecomesTheCurrentCall) {
     placed->participants.push_back(std::make_shared<memory::MemoryParticipant>(u"sip:1002@10.0.0.5"));
     client->fireSessionState(placed, SessionState::InProgress, u"Ringing");
     EXPECT_EQ(engine->g_objSession, placed);
-    // What is left of the original call no longer touches the line.
+    // What is left of the original call no longer touches the line, not
+    // even its status text: the new call's "Ringing" stays (the ring-back).
     client->fireSessionState(original, SessionState::Hold);
     client->fireSessionState(original, SessionState::Disconnected);
     client->fireSessionState(placed, SessionState::Connected);
     EXPECT_EQ(events.raised,
               (Calls{"SessionStateText ", "Status Line 1 HAS BEEN TRANSFERED", "SessionStateText Ringing",
                      "Status INPROGRESS", "Processing", "CallTerminate true", "CallConnect false",
-                     "SessionStateText ", "SessionStateText ", "SessionStateText ", "Status Line 1 CONNECTED",
-                     "Answered", "Connected", "SessionStateText "}));
+                     "SessionStateText ", "Status Line 1 CONNECTED", "Answered", "Connected", "SessionStateText "}));
     EXPECT_EQ(engine->g_objSession, placed);
     // The hang-up button ends the new call.
     calls().clear();
     engine->Terminate();
     EXPECT_EQ(calls(), (Calls{"Session.State", "Terminate 0"}));
+}
+
+/// A connected call from 1001 that the far end transferred: the stack holds
+/// it and calls the target, and the line shows that new call ringing.
+struct Transferred {
+    std::shared_ptr<memory::MemorySession> original, placed;
+};
+Transferred transferredCall(memory::MemoryClient& client, clsRTC& engine) {
+    Transferred t;
+    t.original = client.fireIncoming(u"sip:1001@10.0.0.5");
+    engine.Answer();
+    client.fireSessionState(t.original, SessionState::Connected);
+    client.fireSessionState(t.original, SessionState::Refer);
+    t.placed = std::make_shared<memory::MemorySession>(client.script, SessionState::Idle);
+    t.placed->participants.push_back(std::make_shared<memory::MemoryParticipant>(u"sip:1603@10.0.0.5"));
+    client.fireSessionState(t.placed, SessionState::InProgress, u"Ringing");
+    client.fireSessionState(t.original, SessionState::Hold);
+    return t;
+}
+
+TEST_F(EngineTest, ATransferredCallThatFailsGivesTheHeldCallBackToTheLine) {
+    started();
+    auto [original, placed] = transferredCall(*client, *engine);
+    ASSERT_EQ(engine->g_objSession, placed);
+    events.raised.clear();
+    calls().clear();
+    client->fireSessionState(placed, SessionState::Disconnected, u"Decline");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Decline", "Status Line 1 ON HOLD"}))
+        << "no disconnect: the call with the far end goes on";
+    EXPECT_EQ(engine->g_objSession, original);
+    EXPECT_EQ(engine->g_objSessionCallControl, original);
+    EXPECT_EQ(std::count(calls().begin(), calls().end(), "Terminate 0"), 0);
+
+    // The stack resumes it; it is the line's call again in every way.
+    events.raised.clear();
+    client->fireSessionState(original, SessionState::Connected, u"OK");
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText OK", "Status Line 1 CONNECTED", "Answered", "Connected",
+                                    "SessionStateText "}));
+    calls().clear();
+    engine->Terminate();
+    EXPECT_EQ(calls(), (Calls{"Session.State", "Terminate 0"}));
+}
+
+TEST_F(EngineTest, TheHeldCallEndsWithTheTransferredCallWhenTheUserHangsUpOrTheNewCallConnected) {
+    started();
+    auto [original, placed] = transferredCall(*client, *engine);
+    calls().clear();
+    engine->Terminate();  // while the transfer target rings
+    EXPECT_EQ(calls(), (Calls{"Session.State", "Terminate 0", "Terminate 0"})) << "the new call, then the held one";
+    events.raised.clear();
+    client->fireSessionState(placed, SessionState::Disconnected);
+    client->fireSessionState(original, SessionState::Disconnected);
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText ", "Status Line 1 DISCONNECTED", "CallDisconnect",
+                                    "CallAnswer false", "CallTerminate true", "CallConnect true"}));
+    EXPECT_EQ(engine->g_objSession, nullptr);
+
+    // A transfer that connected: a far end that never left is let go with the new call.
+    auto second = transferredCall(*client, *engine);
+    client->fireSessionState(second.placed, SessionState::Connected);
+    calls().clear();
+    client->fireSessionState(second.placed, SessionState::Disconnected, u"Call ended");
+    EXPECT_EQ(calls(), (Calls{"Terminate 0"}));
+    EXPECT_EQ(engine->g_objSession, nullptr);
 }
 
 TEST_F(EngineTest, AnUnknownPlacedCallIsNotAdoptedWhileTheCurrentCallGoesOn) {

@@ -1,5 +1,7 @@
-// The SIP socket is found by its port and watched by the event loop.
+// The SIP socket is found by its port and watched by the event loop; the
+// turn loop's pace between messages.
 #include "sip_engine/linphone/sip_socket_watch.h"
+#include "sip_engine/linphone/turn_loop.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -83,6 +85,24 @@ TEST(SipSocketWatch, CallsBackWhenAMessageArrivesAndFollowsAReplacedSocket) {
 
     watch.follow(0);
     EXPECT_FALSE(watch.watching());
+}
+
+TEST(TurnLoop, TurnsFastRightAfterSignallingThenSlowerUntilTheCalmInterval) {
+    using namespace std::chrono_literals;
+    EXPECT_EQ(turnInterval(0ms, 1000), 2) << "a request just made goes out at once";
+    EXPECT_EQ(turnInterval(99ms, 1000), 2);
+    EXPECT_EQ(turnInterval(100ms, 1000), 10);
+    EXPECT_EQ(turnInterval(499ms, 1000), 10);
+    EXPECT_EQ(turnInterval(500ms, 1000), 50);
+    EXPECT_EQ(turnInterval(1999ms, 1000), 50);
+    EXPECT_EQ(turnInterval(2s, 1000), 1000) << "idle: the stack's own timers only";
+    EXPECT_EQ(turnInterval(1h, 100), 100) << "during a call";
+    EXPECT_EQ(turnInterval(1s, 20), 20) << "never slower than the calm interval";
+    EXPECT_EQ(turnInterval(0ms, 1), 1);
+    // About 120 turns in the two seconds after a request, not a thousand.
+    int turns = 0;
+    for (auto t = 0ms; t < 2s; t += std::chrono::milliseconds(turnInterval(t, 1000))) ++turns;
+    EXPECT_LT(turns, 150);
 }
 
 }  // namespace

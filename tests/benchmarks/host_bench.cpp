@@ -2,7 +2,10 @@
 //   - time from starting pelexmsn-host to the control painted (a fresh process each run);
 //   - time from the sign-in click to the idle text, against the local service
 //     (the loopback rig's Kamailio and the reference account server);
-//   - resident memory while signed in, registered and idle.
+//   - resident memory before signing in (the stack's libraries loaded, no
+//     stack running) and while signed in, registered and idle, that split into
+//     anonymous and file-backed pages, and the largest mappings it is made of
+//     (libraries by name, anonymous memory as [anon]).
 // The sign-in and memory figures are taken in this process, which hosts the
 // control library exactly as pelexmsn-host does.
 //
@@ -53,17 +56,49 @@ bool waitUntil(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-// Resident and peak resident memory of this process in MB, from /proc.
-std::pair<double, double> residentMb() {
+// Memory of this process in MB, from /proc/self/status: resident, peak
+// resident, and the resident part that is anonymous (its own heap, stacks and
+// the library data it wrote) and file-backed (library pages it mapped,
+// shared with every other process that maps them).
+struct Resident {
+    double rss = 0, hwm = 0, anon = 0, file = 0;
+};
+Resident residentMb() {
     QFile f(QStringLiteral("/proc/self/status"));
-    double rss = 0, hwm = 0;
-    if (!f.open(QIODevice::ReadOnly)) return {0, 0};
+    Resident r;
+    if (!f.open(QIODevice::ReadOnly)) return r;
     for (const QByteArray& line : f.readAll().split('\n')) {
         const auto kb = line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble();
-        if (line.startsWith("VmRSS:")) rss = kb / 1024;
-        if (line.startsWith("VmHWM:")) hwm = kb / 1024;
+        if (line.startsWith("VmRSS:")) r.rss = kb / 1024;
+        if (line.startsWith("VmHWM:")) r.hwm = kb / 1024;
+        if (line.startsWith("RssAnon:")) r.anon = kb / 1024;
+        if (line.startsWith("RssFile:")) r.file = kb / 1024;
     }
-    return {rss, hwm};
+    return r;
+}
+
+// Resident memory of this process by mapping (/proc/self/smaps), in MB,
+// largest first: each file by its name, anonymous memory as "[anon]".
+std::vector<std::pair<QString, double>> residentByMapping() {
+    QFile f(QStringLiteral("/proc/self/smaps"));
+    QHash<QString, double> byName;
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QString name;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("Rss:")) {
+            byName[name] += line.mid(4).trimmed().split(' ').value(0).toDouble() / 1024;
+            continue;
+        }
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // A mapping's header: address range, permissions, offset, device, inode[, path].
+        if (fields.size() >= 5 && fields[0].contains('-') && !fields[0].endsWith(':')) {
+            const QString path = fields.size() >= 6 ? QString::fromUtf8(fields.mid(5).join(' ')) : QString();
+            name = path.isEmpty() ? QStringLiteral("[anon]") : path.section(QLatin1Char('/'), -1);
+        }
+    }
+    std::vector<std::pair<QString, double>> sorted(byName.keyValueBegin(), byName.keyValueEnd());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    return sorted;
 }
 
 // Starts pelexmsn-host `runs` times; milliseconds from start to "control painted".
@@ -212,6 +247,10 @@ int main(int argc, char** argv) {
         if (box->accessibleName() == QStringLiteral("Password")) box->setText(service.password);
     }
 
+    // The control is up and the stack's libraries are loaded, but no stack runs yet.
+    waitUntil([&] { return findPressable(control, QStringLiteral("Sign in")) != nullptr; }, 20000);
+    figure("resident_before_sign_in", residentMb().rss, "MB");
+
     std::vector<double> sign_in;
     for (int i = 0; i < runs; ++i) {
         if (!waitUntil([&] { return findPressable(control, QStringLiteral("Sign in")) != nullptr; }, 20000)) {
@@ -234,9 +273,20 @@ int main(int argc, char** argv) {
     figure("sign_in_click_to_idle_max", *std::max_element(sign_in.begin(), sign_in.end()), "ms");
 
     waitUntil([] { return false; }, cli.value(idleOpt).toInt() * 1000);
-    const auto [rss, hwm] = residentMb();
-    figure("resident_idle_registered", rss, "MB");
-    figure("resident_peak", hwm, "MB");
+    const Resident idle = residentMb();
+    figure("resident_idle_registered", idle.rss, "MB");
+    figure("resident_peak", idle.hwm, "MB");
+    figure("resident_idle_anonymous", idle.anon, "MB");
+    figure("resident_idle_file", idle.file, "MB");
+    // Where it goes: the largest mappings, then how many libraries hold the rest.
+    const auto mappings = residentByMapping();
+    double rest = 0;
+    for (std::size_t i = 0; i < mappings.size(); ++i) {
+        if (i < 15) std::printf("resident_by_mapping %s %.1f MB\n", qPrintable(mappings[i].first), mappings[i].second);
+        else rest += mappings[i].second;
+    }
+    std::printf("resident_by_mapping (%zu others) %.1f MB\n", mappings.size() > 15 ? mappings.size() - 15 : 0, rest);
+    std::fflush(stdout);
     press(control, QStringLiteral("Sign out"));
     waitUntil([&] { return findPressable(control, QStringLiteral("Sign in")) != nullptr; }, 10000);
     window.destroyControl();
