@@ -1,5 +1,7 @@
 #include "control/audio_choice_settings.h"
 
+#include <QString>
+
 namespace pelex::control {
 namespace {
 
@@ -9,21 +11,21 @@ std::string readId(SettingsStore& store, const char16_t* name) {
     return QString::fromStdU16String(value).toStdString();
 }
 
+void writeId(SettingsStore& store, const char16_t* name, const std::string& id) {
+    store.SetRegValue(kAudioOptionKey, name, QString::fromStdString(id).toStdU16String());
+}
+
 }  // namespace
 
-sip_engine::linphone_rtc::AudioChoice SettingsAudioChoices::load() {
-    return {readId(*store_, kAudioInValue), readId(*store_, kAudioOutValue)};
+sip_engine::AudioChoice SettingsAudioChoices::load() {
+    return {readId(*store_, kAudioInValue), readId(*store_, kAudioOutValue), readId(*store_, kAudioRingValue)};
 }
 
-void SettingsAudioChoices::save(const sip_engine::linphone_rtc::AudioChoice& choice) {
+void SettingsAudioChoices::save(const sip_engine::AudioChoice& choice) {
     store_->CreateRegKey(kAudioOptionKey);
-    store_->SetRegValue(kAudioOptionKey, kAudioInValue, QString::fromStdString(choice.microphone).toStdU16String());
-    store_->SetRegValue(kAudioOptionKey, kAudioOutValue, QString::fromStdString(choice.speaker).toStdU16String());
-}
-
-QString deviceNameOfId(const std::string& id) {
-    const auto colon = id.find(": ");
-    return QString::fromStdString(colon == std::string::npos ? id : id.substr(colon + 2));
+    writeId(*store_, kAudioInValue, choice.microphone);
+    writeId(*store_, kAudioOutValue, choice.speaker);
+    writeId(*store_, kAudioRingValue, choice.ring);
 }
 
 }  // namespace pelex::control

@@ -50,7 +50,9 @@ void Pelex_MSN::showAudioMenu(const QPoint& at) {
 }
 
 void Pelex_MSN::openAudioSettings() {
-    if (!rtc_.engine) {
+    // While signing out the engine lets go of its sound devices; the dialog
+    // would outlive them.
+    if (!rtc_.engine || signedOut_) {
         message(u"Sign in first: the microphone and the speaker are chosen for the signed-in phone.", u"PelexMSN");
         return;
     }

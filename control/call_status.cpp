@@ -72,14 +72,14 @@ void Pelex_MSN::RTC1_SignOut() {
 }
 
 void Pelex_MSN::tmrRingRing_Timer() {
-    services_.audio->playAsync(waveResource(kRingSound));
+    services_.audio->playAsync(waveResource(kRingSound), platform::SoundUse::Ring);
     alertPlaying_ = kRingSound;
 }
 
 // Ring-back only while the called party is alerted.
 void Pelex_MSN::tmrProcessing_Timer() {
     if (lblCallStatus_->text() != QStringLiteral("Ringing")) return;
-    services_.audio->playAsync(waveResource(kRingBackSound));
+    services_.audio->playAsync(waveResource(kRingBackSound), platform::SoundUse::RingBack);
     alertPlaying_ = kRingBackSound;
 }
 

@@ -4,6 +4,7 @@
 
 #include "account_protocol/detached_process_starter.h"
 #include "account_protocol/qt_tcp_socket.h"
+#include "control/alert_output.h"
 #include "control/audio_choice_settings.h"
 #include "control/cls_rtc_engine.h"
 #include "control/qt_desktop.h"
@@ -36,10 +37,12 @@ std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& co
     std::u16string storeProblem;
     s.messageBox = box;
     s.store = openSettings(box, storeProblem);
-    // The engine keeps the user's microphone and speaker beside the options;
-    // the control's own sounds follow the chosen speaker.
+    // One connection to the desktop's sound server serves the engine's
+    // devices and the control's own sounds. The engine keeps the user's
+    // microphone, speaker and ring device beside the options.
+    auto soundServer = std::make_shared<sound::SoundServer>();
     auto choices = std::make_shared<SettingsAudioChoices>(s.store);
-    s.audio = std::make_shared<QtAudioOutput>([choices] { return deviceNameOfId(choices->load().speaker); });
+    s.audio = std::make_shared<ServerAlertOutput>(soundServer, choices);
     s.urlOpener = std::make_shared<DesktopUrlOpener>();
     s.clock = std::make_shared<SystemClock>();
     s.processStarter = std::make_shared<account_protocol::DetachedProcessStarter>();
@@ -50,7 +53,7 @@ std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& co
         if (auto n = notes.lock()) n->post(text);
     };
     s.engineFactory = clsRtcEngineFactory(
-        {sip_engine::linphone_rtc::linphoneClientFactory(choices, note), sip_engine::linphone_rtc::qtOneShotTimerFactory()});
+        {sip_engine::linphone_rtc::linphoneClientFactory(soundServer, choices, note), sip_engine::linphone_rtc::qtOneShotTimerFactory()});
     s.endpoints = serviceEndpointsFromEnvironment();
     s.controlFolder = controlFolder;
     auto control = std::make_unique<Pelex_MSN>(std::move(s), parent);

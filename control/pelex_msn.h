@@ -103,7 +103,8 @@ public:
     void tmrSignIn_Timer();
 
     /// Opens the engine's audio tuning dialog (the context menu's "Audio
-    /// settings..." and Ctrl+Shift+A); without an engine says to sign in first.
+    /// settings..." and Ctrl+Shift+A); without an engine, or once it was told
+    /// to sign out, says to sign in first.
     void openAudioSettings();
 
     /// The SIP account taken from the last login code.
@@ -248,6 +249,7 @@ private:
     };
     std::optional<PendingLink> pendingLink_;
     std::optional<QString> offeredBy_;  // caller of the call on offer that the user has not dealt with
+    bool signedOut_ = false;  // the engine was told to sign out (it may still be cleaning up)
     bool destroying_ = false;
     QPixmap skin_;
 

@@ -1,21 +1,13 @@
 #pragma once
-// The production seams to the desktop: real message boxes, sound, browser
-// and clock.
+// The production seams to the desktop: real message boxes, browser and
+// clock (the sounds: alert_output.h).
 
-#include <QObject>
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
-#include <memory>
-
-#include "platform/audio_output.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/url_opener.h"
-
-class QAudioSink;
-class QBuffer;
 
 namespace pelex::control {
 
@@ -29,23 +21,6 @@ public:
 
 private:
     QPointer<QWidget> owner_;
-};
-
-/// Plays PCM waves through the desktop's sound server (Qt Multimedia): on
-/// the output `preferredOutput` names (a device description) while there is
-/// one, else on the default output. Without an output device, or for a
-/// format the device cannot take, it stays silent.
-class QtAudioOutput : public QObject, public platform::AudioOutput {
-public:
-    explicit QtAudioOutput(std::function<QString()> preferredOutput = {});
-    ~QtAudioOutput() override;
-    void playAsync(std::span<const std::byte> wave) override;
-    void stop() override;
-
-private:
-    std::function<QString()> preferredOutput_;
-    std::unique_ptr<QAudioSink> sink_;
-    std::unique_ptr<QBuffer> buffer_;
 };
 
 /// Opens addresses with QDesktopServices (the user's default browser).

@@ -161,6 +161,7 @@ void Pelex_MSN::cvp_InvalidLogin() { restoreSignIn(); }
 void Pelex_MSN::newRTC1() {
     if (rtc_.engine) return;
     EngineSlot slot;
+    signedOut_ = false;
     slot.relay = std::make_unique<EngineRelay>(*this);
     slot.engine = services_.engineFactory(*slot.relay);
     rtc_ = std::move(slot);
@@ -180,6 +181,7 @@ void Pelex_MSN::imgOption_Click() {
     endQuietly([&] {
         if (!rtc_.engine) return;
         rtc_.engine->Terminate();
+        signedOut_ = true;
         rtc_.engine->ShutDown();
     });
 }
@@ -189,7 +191,11 @@ void Pelex_MSN::imgOption_Click() {
 void Pelex_MSN::UserControl_Terminate() {
     offerHandled();
     skipStep([&] { if (rtc_.engine) rtc_.engine->Terminate(); });
-    skipStep([&] { if (rtc_.engine) rtc_.engine->ShutDown(); });
+    skipStep([&] {
+        if (!rtc_.engine) return;
+        signedOut_ = true;
+        rtc_.engine->ShutDown();
+    });
 }
 
 }  // namespace pelex::control

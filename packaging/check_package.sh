@@ -30,7 +30,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/ //g' | sort -u)
-for needed in liblinphone++10 libqt6widgets6 libqt6multimedia6 libqt6dbus6 libqt6network6 libsqlite3-0; do
+for needed in liblinphone++10 libqt6widgets6 libpulse0 libqt6dbus6 libqt6network6 libsqlite3-0; do
     grep -qxF "$needed" <<<"$names" || fail "Depends lacks $needed"
 done
 # Every name in Depends is a package Debian knows (installed here, since the

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev file dpkg-dev desktop-file-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries the phone stands on
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-multimedia-dev libasound2-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libasound2-dev
   liblinphone-dev libsqlite3-dev libpulse-dev
   # test-only: a second Skipjack
   libcrypto++-dev

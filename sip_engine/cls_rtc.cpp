@@ -148,7 +148,10 @@ void clsRTC::Wizard(std::int64_t hwndParent) {
         if (hwndParent < std::numeric_limits<std::int32_t>::min() ||
             hwndParent > std::numeric_limits<std::int32_t>::max())
             throw RTCError("window handle does not fit 32 bits");
-        deref(g_objRTCClient).InvokeTuningWizard(static_cast<WindowHandle>(static_cast<std::int32_t>(hwndParent)));
+        // The dialog runs the event loop, in which the client may be released
+        // (sign-out): it is held here until the dialog is closed.
+        const auto client = g_objRTCClient;
+        deref(client).InvokeTuningWizard(static_cast<WindowHandle>(static_cast<std::int32_t>(hwndParent)));
     });
 }
 

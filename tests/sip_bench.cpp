@@ -11,6 +11,11 @@
 //   idle_cpu_percent          one core's share used while registered and idle for 30 s
 //   idle_cpu_thread           the same share for each thread that used any of it
 //   idle_rss_mb               resident memory at the end of that idle time
+//   call_longest_stall_ms     the longest the event loop stood still while a call is placed
+//                             and one received (each answered, a second long, ended), sound
+//                             through a private PulseAudio
+//   call_longest_stall_stalled_sound_server_ms
+//                             the same while that server is stopped (SIGSTOP)
 //   signout_longest_stall_ms  the longest the event loop stood still from ShutDown to
 //                             SignOut and while the stack stopped afterwards
 //   replace_longest_stall_ms  the same when a registered engine is simply released
@@ -28,6 +33,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -36,9 +42,12 @@
 
 #include "sip_engine/linphone/core_stopper.h"
 #include "tests/rig/baresip_control.h"
+#include "sip_engine/linphone/linphone_client.h"
+#include "sound/sound_server.h"
 #include "tests/rig/engine_driver.h"
 #include "tests/rig/rig_fixture.h"
 #include "tests/rig/sound_fixture.h"
+#include "tests/rig/stall_watch.h"
 
 namespace {
 
@@ -49,6 +58,7 @@ using pelex::testing::EngineDriver;
 using pelex::testing::SipRig;
 using pelex::testing::SipRigOptions;
 using pelex::testing::SoundRig;
+using pelex::testing::StallWatch;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -154,26 +164,6 @@ bool peerEstablishedOutgoing(const BaresipControl& peer) {
     return false;
 }
 
-/// Watches the event loop for `work`: the longest gap between two turns of a
-/// 5 ms timer, which is how long the window would have stood still.
-class StallWatch {
-public:
-    StallWatch() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        timer_.start(5);
-    }
-    double longestMs() const { return ms(longest_); }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_ = Clock::now();
-    Clock::duration longest_{};
-};
-
 /// The cost of a connected call on both ends, with sound through a private
 /// PulseAudio: each end plays what it hears to its own speaker and sends
 /// what its own microphone records, in real time (the peer through ALSA's
@@ -213,6 +203,74 @@ void measureCallCost() {
     setenv("PELEX_SIP_AUDIO", "files", 1);
 }
 
+/// Places a call to the auto-answering peer and takes one from it, each a
+/// second long; throws when a call does not go as it should.
+void placeAndReceiveACall(EngineDriver& phone, BaresipControl& peer) {
+    auto expect = [&](const char* what, const std::function<bool()>& done) {
+        if (!phone.waitFor(done, 10s, &peer)) throw std::runtime_error(what);
+    };
+    auto raised = [&](const std::string& prefix) {
+        return [&phone, prefix] {
+            return std::any_of(phone.events.raised.begin(), phone.events.raised.end(),
+                               [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        };
+    };
+    phone.events.raised.clear();
+    phone.engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
+    phone.engine->Connect();
+    expect("the placed call did not connect", raised("Status Line 1 CONNECTED"));
+    phone.pump(1s, &peer);
+    phone.engine->Terminate();
+    expect("the placed call did not end", raised("CallDisconnect"));
+
+    phone.events.raised.clear();
+    peer.send("uafind", "sip:1001@" + SipRig::serverAddress());
+    peer.send("dial", "sip:" + std::string(SipRig::kPhoneUser) + "@" + SipRig::serverAddress());
+    expect("no incoming call", raised("Status Line 1 INCOMING"));
+    phone.engine->Answer();
+    expect("the received call did not connect", raised("Status Line 1 CONNECTED"));
+    phone.pump(1s, &peer);
+    phone.engine->Terminate();
+    expect("the received call did not end", raised("CallDisconnect"));
+}
+
+/// The longest stall of the event loop while a call is placed and one
+/// received, with the sound server healthy and with it stopped. The peer
+/// plays nothing through the server (it would stop with it).
+void measureCallStalls() {
+    SoundRig sound;
+    unsetenv("PELEX_SIP_AUDIO");
+    SipRig rig;
+    BaresipControl peer(SipRig::peerControlPort());
+    {
+        auto server = std::make_shared<pelex::sound::SoundServer>();
+        pelex::sip_engine::ClsRTCPlatform platform{
+            pelex::sip_engine::linphone_rtc::linphoneClientFactory(server, nullptr, {}),
+            pelex::sip_engine::linphone_rtc::qtOneShotTimerFactory()};
+        EngineDriver phone(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword, platform);
+        phone.engine->Init();
+        if (!phone.waitForEvent("RegOK 2", 10s, &peer)) throw std::runtime_error("no registration");
+        {
+            StallWatch watch;
+            placeAndReceiveACall(phone, peer);
+            std::printf("call_longest_stall_ms %.1f ms\n", watch.longestMs());
+        }
+        sound.freeze();
+        if (!phone.waitFor([&] { return !server->state().answering; }, 10s))
+            throw std::runtime_error("the stopped server went unnoticed");
+        {
+            StallWatch watch;
+            placeAndReceiveACall(phone, peer);
+            std::printf("call_longest_stall_stalled_sound_server_ms %.1f ms\n", watch.longestMs());
+        }
+        sound.thaw();
+        phone.engine->ShutDown();
+        phone.waitForEvent("SignOut", 10s, &peer);
+    }
+    runLoop(1s);  // the released stack stops in the background
+    setenv("PELEX_SIP_AUDIO", "files", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,6 +281,7 @@ int main(int argc, char** argv) {
     try {
         // First, while no stack of this process has met a sound server.
         measureCallCost();
+        measureCallStalls();
         setenv("PULSE_SERVER", "unix:/nonexistent", 1);
 
         SipRig rig;

@@ -7,17 +7,17 @@
 namespace pelex::control {
 namespace {
 
-TEST(AudioChoiceSettings, AreTwoNewOptionValuesThatLeaveTheOthersAsTheyWere) {
+TEST(AudioChoiceSettings, AreThreeNewOptionValuesThatLeaveTheOthersAsTheyWere) {
     auto store = std::make_shared<testing::MemorySettingsStore>();
     SettingsAudioChoices choices(store);
     // Nothing stored yet: the desktop's defaults.
-    EXPECT_EQ(choices.load(), (sip_engine::linphone_rtc::AudioChoice{}));
+    EXPECT_EQ(choices.load(), (sip_engine::AudioChoice{}));
 
     store->preset(kAudioOptionKey, u"ALogin", u"1");
     store->preset(kAudioOptionKey, u"SProfile", u"0");
     store->preset(kAudioOptionKey, u"New", u"1");
-    choices.save({"PulseAudio Unknown: Headset", "PulseAudio Unknown: Böse Lautsprecher"});
-    EXPECT_EQ(store->writes, (std::vector<std::u16string>{u"AudioIn", u"AudioOut"}));
+    choices.save({"PulseAudio Unknown: Headset", "PulseAudio Unknown: Böse Lautsprecher", ""});
+    EXPECT_EQ(store->writes, (std::vector<std::u16string>{u"AudioIn", u"AudioOut", u"AudioRing"}));
     EXPECT_EQ(store->values.at({kAudioOptionKey, u"AudioIn"}), u"PulseAudio Unknown: Headset");
     EXPECT_EQ(store->values.at({kAudioOptionKey, u"ALogin"}), u"1");
     EXPECT_EQ(store->values.at({kAudioOptionKey, u"SProfile"}), u"0");
@@ -28,12 +28,15 @@ TEST(AudioChoiceSettings, AreTwoNewOptionValuesThatLeaveTheOthersAsTheyWere) {
     const auto loaded = nextRun.load();
     EXPECT_EQ(loaded.microphone, "PulseAudio Unknown: Headset");
     EXPECT_EQ(loaded.speaker, "PulseAudio Unknown: Böse Lautsprecher");
-    EXPECT_EQ(deviceNameOfId(loaded.speaker), QStringLiteral("Böse Lautsprecher"));
-    EXPECT_EQ(deviceNameOfId("plain"), QStringLiteral("plain"));
+    EXPECT_EQ(loaded.ring, "") << "the ring stays on the desktop's default output";
+    EXPECT_EQ(sip_engine::deviceDescriptionOfId(loaded.speaker), "Böse Lautsprecher");
+    EXPECT_EQ(sip_engine::deviceDescriptionOfId("plain"), "plain");
+    nextRun.save({"", "", "PulseAudio Unknown: Desk speakers"});
+    EXPECT_EQ(SettingsAudioChoices(store).load().ring, "PulseAudio Unknown: Desk speakers");
 
     // Back to the defaults.
     nextRun.save({});
-    EXPECT_EQ(SettingsAudioChoices(store).load(), (sip_engine::linphone_rtc::AudioChoice{}));
+    EXPECT_EQ(SettingsAudioChoices(store).load(), (sip_engine::AudioChoice{}));
 }
 
 }  // namespace

@@ -39,6 +39,26 @@ TEST_F(AudioMenuTest, AudioSettingsOpenTheEnginesDialogOnceSignedInAndSaySoBefor
     EXPECT_EQ(boxes->shown.size(), 1u);
 }
 
+TEST_F(AudioMenuTest, AudioSettingsAreRefusedOnceSigningOutBegan) {
+    // The sign-out's clean-up frees the engine's sound devices; a dialog
+    // opened meanwhile would outlive them.
+    start();
+    signInAndRegister();
+    control->imgOption_Click();
+    ASSERT_EQ(engine().calls.back(), "ShutDown");
+    control->openAudioSettings();
+    EXPECT_EQ(engine().calls.back(), "ShutDown") << "no dialog while signing out";
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_NE(boxes->shown[0].text.find(u"Sign in first"), std::u16string::npos);
+    engine().events.SignOut();
+    control->openAudioSettings();
+    EXPECT_EQ(boxes->shown.size(), 2u) << "nor after it";
+    // Signed in again: a new engine, and the dialog opens.
+    signInAndRegister();
+    control->openAudioSettings();
+    EXPECT_EQ(engine().calls.back(), "Wizard(window)");
+}
+
 TEST_F(AudioMenuTest, TheContextMenuAndTheShortcutReachTheAudioSettings) {
     start();
     signInAndRegister();

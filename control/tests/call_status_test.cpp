@@ -89,6 +89,7 @@ TEST_F(CallStatusTest, OutgoingCallRingBackTimerAndDisconnect) {
     control->tmrProcessing_Timer();
     ASSERT_EQ(audio->played.size(), 2u);
     EXPECT_EQ(audio->played[0], sound(kRingBackSound));
+    EXPECT_EQ(audio->uses[0], platform::SoundUse::RingBack) << "part of the call, on its speaker";
 
     events().Status(u"Line 1 CONNECTED");
     events().Answered();
@@ -121,6 +122,7 @@ TEST_F(CallStatusTest, IncomingRingPlaysTheRingSoundUntilAnswered) {
     control->tmrRingRing_Timer();
     ASSERT_EQ(audio->played.size(), 1u);
     EXPECT_EQ(audio->played[0], sound(kRingSound));
+    EXPECT_EQ(audio->uses[0], platform::SoundUse::Ring) << "an alert, where the desktop's alerts sound";
     events().CallDisconnect();
     EXPECT_FALSE(timer("tmrRingRing")->isActive());
 }

@@ -8,25 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "sip_engine/linphone/sound_server.h"
+#include "sip_engine/audio_choice.h"
+#include "sound/server_state.h"
 
 namespace pelex::sip_engine::linphone_rtc {
 
-/// The user's choice, by the SIP stack's device id ("PulseAudio Unknown:
-/// Headset"); an empty id stands for the desktop's default device.
-struct AudioChoice {
-    std::string microphone;
-    std::string speaker;
-    bool operator==(const AudioChoice&) const = default;
-};
-
-/// Where the choice is kept between runs.
-class AudioChoiceStore {
-public:
-    virtual ~AudioChoiceStore() = default;
-    virtual AudioChoice load() = 0;
-    virtual void save(const AudioChoice& choice) = 0;
-};
+using sound::ServerState;
 
 /// One device as the SIP stack lists it.
 struct SoundDevice {
@@ -42,8 +29,11 @@ struct SoundDevice {
 /// the stack's ALSA devices then lead back to the same server (twice over),
 /// and ALSA's default capture follows the server's default source even when
 /// that only monitors the speaker, which would send the far end its own
-/// voice. Without a server, every device the stack found.
-std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const SoundServerInfo& server);
+/// voice; and of those only what the server still has (the stack's list may
+/// be older than the server's picture). Without a server, or when the stack
+/// lists none of the server's devices (it lost its connection to a server
+/// that restarted), every device the stack found.
+std::vector<SoundDevice> offeredDevices(const std::vector<SoundDevice>& all, const ServerState& server);
 
 struct DevicePick {
     std::optional<SoundDevice> microphone;
@@ -54,10 +44,10 @@ struct DevicePick {
 /// while it is offered, else the server's default, else the first offered
 /// device that can do it, else none.
 DevicePick pickDevices(const std::vector<SoundDevice>& offered, const AudioChoice& choice,
-                       const SoundServerInfo& server);
+                       const ServerState& server);
 
 /// What the user must know about `pick` and the server (empty when the
-/// server runs and both devices are there).
-std::u16string soundNote(const DevicePick& pick, const SoundServerInfo& server);
+/// server runs, answers and both devices are there).
+std::u16string soundNote(const DevicePick& pick, const ServerState& server);
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -26,19 +26,22 @@ void CallSound::preparePlayFile(linphone::Core& core) const {
 }
 
 void CallSound::start(const std::shared_ptr<linphone::Core>& core) {
-    devices_ = std::make_shared<SoundDevices>(core, options_.audioChoices, options_.soundNote);
-    if (!options_.audioFromFiles) devices_->refresh(false);
+    std::shared_ptr<sound::SoundServer> server;
+    if (!options_.audioFromFiles)
+        server = options_.soundServer ? options_.soundServer : std::make_shared<sound::SoundServer>();
+    devices_ = std::make_shared<SoundDevices>(core, std::move(server), options_.audioChoices, options_.soundNote);
+    if (!options_.audioFromFiles) devices_->refresh();
 }
 
 void CallSound::beforeCall() {
-    if (devices_ && !options_.audioFromFiles) devices_->refresh(false);
+    if (devices_ && !options_.audioFromFiles) devices_->refresh();
 }
 
 void CallSound::onCallState(linphone::Call& call, linphone::Call::State state) {
     using S = linphone::Call::State;
     if (!devices_ || options_.audioFromFiles) return;
     if (state == S::IncomingReceived) {
-        devices_->refresh(false);
+        devices_->refresh();
         devices_->applyTo(call);
     } else if (state == S::Released) {
         probeDue_ = true;  // once the call is gone (probeIfDue)
@@ -48,16 +51,19 @@ void CallSound::onCallState(linphone::Call& call, linphone::Call::State state) {
 void CallSound::probeIfDue(linphone::Core& core) {
     if (!probeDue_ || !devices_ || core.getCallsNb() != 0) return;
     probeDue_ = false;
-    devices_->refresh(true);
+    devices_->reloadIfDue();
 }
 
 void CallSound::runTuningWizard(const std::shared_ptr<linphone::Core>& core, rtc::WindowHandle parent) {
-    if (!core) throw rtc::RTCError("the client is not running");
+    if (!core || !devices_) throw rtc::RTCError("the client is not running");
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         throw rtc::RTCError("no user interface to show the tuning dialog in");
-    linphone_rtc::runTuningWizard(core, *devices_, parent, options_.dataDir);
+    linphone_rtc::runTuningWizard(core, devices_, parent, options_.dataDir);
 }
 
-void CallSound::release() { devices_.reset(); }
+void CallSound::release() {
+    if (devices_) devices_->detach();
+    devices_.reset();
+}
 
 }  // namespace pelex::sip_engine::linphone_rtc

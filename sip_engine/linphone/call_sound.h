@@ -1,12 +1,13 @@
 #pragma once
 // The client's sound hooks, in one place: what the stack plays in place of a
-// microphone, the devices each call starts on, the stack's device probe once
-// the last call is gone, and the audio tuning dialog.
+// microphone, the devices each call starts on, the stack's device list
+// reloaded once the last call is gone when a device came or went during it,
+// and the audio tuning dialog.
 //
 // Each call starts on the devices in place now (the desktop's default may
-// have changed); once the last call is gone the stack probes its devices
-// anew, so the next call finds what was plugged in or out meanwhile. In file
-// mode (LinphoneOptions::audioFromFiles) calls send a generated tone and no
+// have changed), as the sound server's picture has them (sound::SoundServer:
+// the window's thread never waits on the server). In file mode
+// (LinphoneOptions::audioFromFiles) calls send a generated tone and no
 // device is touched.
 
 #include <linphone++/linphone.hh>
@@ -31,12 +32,15 @@ public:
     void beforeCall();
     /// The stack's call `call` moved to `state`.
     void onCallState(linphone::Call& call, linphone::Call::State state);
-    /// On every turn: probes the devices anew once the last call is gone.
+    /// On every turn: once the last call is gone, takes in a device that
+    /// came or went during it.
     void probeIfDue(linphone::Core& core);
     /// Opens the audio tuning dialog over `parent` and returns when it closes.
-    /// Throws RTCError without a running core or a user interface.
+    /// Throws RTCError without a running core or a user interface. The dialog
+    /// holds the devices and the core while it is open.
     void runTuningWizard(const std::shared_ptr<linphone::Core>& core, rtc::WindowHandle parent);
-    /// The core is going: lets go of the devices.
+    /// The core is going: lets go of the devices (a dialog still open keeps
+    /// only the user's choice).
     void release();
 
 private:

@@ -89,7 +89,11 @@ public:
     void SendDTMF(std::int32_t toneCode) override { tones_.send(context_->liveCore(), toneCode); }
 
     void InvokeTuningWizard(WindowHandle parent) override {
-        auto core = context_->core;  // the dialog runs the event loop: the core stays while it is open
+        if (signOut_.begun()) throw RTCError("the client is signing out");
+        // The dialog runs the event loop, in which the client may be shut down
+        // and released: the client and the core stay while it is open.
+        const auto keepAlive = shared_from_this();
+        auto core = context_->core;
         sound_.runTuningWizard(core, parent);
     }
 
@@ -190,9 +194,11 @@ RTCClientFactory linphoneClientFactory() {
     return [] { return createLinphoneClient(); };
 }
 
-RTCClientFactory linphoneClientFactory(std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
-    return [choices = std::move(choices), note = std::move(note)] {
+RTCClientFactory linphoneClientFactory(std::shared_ptr<sound::SoundServer> server,
+                                       std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note) {
+    return [server = std::move(server), choices = std::move(choices), note = std::move(note)] {
         auto options = LinphoneOptions::fromEnvironment();
+        options.soundServer = server;
         options.audioChoices = choices;
         options.soundNote = note;
         return createLinphoneClient(std::move(options));

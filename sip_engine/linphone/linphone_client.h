@@ -29,6 +29,9 @@ struct LinphoneOptions {
     /// what is received. Default: true when $PELEX_SIP_AUDIO is "files".
     /// Otherwise calls use the desktop's sound devices (see SoundDevices).
     bool audioFromFiles = false;
+    /// The desktop's sound server; null: the client connects on its own
+    /// (unless audioFromFiles).
+    std::shared_ptr<sound::SoundServer> soundServer;
     /// Where the user's choice of sound devices is kept; null: nowhere.
     std::shared_ptr<AudioChoiceStore> audioChoices;
     /// Told when a microphone, a speaker or the whole sound server is missing.
@@ -54,8 +57,10 @@ std::shared_ptr<rtc::IRTCClient> createLinphoneClient(LinphoneOptions options = 
 
 /// The factory the engine uses to create its client.
 rtc::RTCClientFactory linphoneClientFactory();
-/// The same, keeping the choice of sound devices in `choices` and telling
+/// The same, on the sound server `server` (null: each client connects on
+/// its own), keeping the choice of sound devices in `choices` and telling
 /// `note` about missing ones.
-rtc::RTCClientFactory linphoneClientFactory(std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note);
+rtc::RTCClientFactory linphoneClientFactory(std::shared_ptr<sound::SoundServer> server,
+                                            std::shared_ptr<AudioChoiceStore> choices, SoundNoteHandler note);
 
 }  // namespace pelex::sip_engine::linphone_rtc

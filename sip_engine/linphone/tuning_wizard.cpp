@@ -52,19 +52,25 @@ std::unique_ptr<QWindow> attachToParent(QDialog& dialog, rtc::WindowHandle paren
 
 }  // namespace
 
-void runTuningWizard(const std::shared_ptr<linphone::Core>& core, SoundDevices& sound, rtc::WindowHandle parent,
-                     const std::filesystem::path& dataDir) {
-    if (core->getCallsNb() == 0) sound.refresh(true);  // show what is plugged in now
-    const AudioChoice before = sound.choice();
-    const auto& offered = sound.offered();
+void runTuningWizard(std::shared_ptr<linphone::Core> core, std::shared_ptr<SoundDevices> sound,
+                     rtc::WindowHandle parent, std::filesystem::path dataDir) {
+    if (core->getCallsNb() == 0) sound->reloadIfDue();  // show what is plugged in now
+    sound->refresh();
+    const AudioChoice before = sound->choice();
+    const auto offered = sound->offered();
+    const auto picked = sound->pick();
 
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("Audio Tuning"));
     auto* form = new QFormLayout(&dialog);
     auto* microphone = deviceBox(offered, true, before.microphone, &dialog);
     auto* speaker = deviceBox(offered, false, before.speaker, &dialog);
+    auto* ring = deviceBox(offered, false, before.ring, &dialog);
     microphone->setAccessibleName(QStringLiteral("Microphone"));
     speaker->setAccessibleName(QStringLiteral("Speaker"));
+    ring->setAccessibleName(QStringLiteral("Ring"));
+    ring->setToolTip(QStringLiteral("Where an incoming call rings; the desktop's default output rings even "
+                                    "while a headset is the call's speaker."));
     auto* status = new QLabel(&dialog);
     status->setWordWrap(true);
     status->setAccessibleName(QStringLiteral("Audio status"));
@@ -74,6 +80,7 @@ void runTuningWizard(const std::shared_ptr<linphone::Core>& core, SoundDevices& 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(QStringLiteral("&Microphone:"), microphone);
     form->addRow(QStringLiteral("&Speaker:"), speaker);
+    form->addRow(QStringLiteral("&Ring:"), ring);
     form->addRow(testPlayback, testCapture);
     form->addRow(status);
     form->addRow(buttons);
@@ -85,23 +92,25 @@ void runTuningWizard(const std::shared_ptr<linphone::Core>& core, SoundDevices& 
     testPlayback->setEnabled(anySpeaker);
 
     // Trying a device makes it the stack's default for a moment; Cancel
-    // puts the stored choice back.
+    // puts the stored choice back. Nothing is tried once the client stopped.
     auto tryChoice = [&] {
-        const AudioChoice trial{chosenId(microphone), chosenId(speaker)};
-        if (auto d = sound.device(trial.microphone)) core->setDefaultInputAudioDevice(d);
-        else if (sound.pick().microphone)
-            if (auto p = sound.device(sound.pick().microphone->id)) core->setDefaultInputAudioDevice(p);
+        if (!sound->attached()) return false;
+        const AudioChoice trial{chosenId(microphone), chosenId(speaker), chosenId(ring)};
+        if (auto d = sound->device(trial.microphone)) core->setDefaultInputAudioDevice(d);
+        else if (picked.microphone)
+            if (auto p = sound->device(picked.microphone->id)) core->setDefaultInputAudioDevice(p);
         const std::string out = !trial.speaker.empty() ? trial.speaker
-                                : sound.pick().speaker ? sound.pick().speaker->id
-                                                       : std::string();
-        if (auto d = sound.device(out)) {
+                                : picked.speaker      ? picked.speaker->id
+                                                      : std::string();
+        if (auto d = sound->device(out)) {
             core->setDefaultOutputAudioDevice(d);
             core->setRingerDevice(out);
             core->setMediaDevice(out);
         }
+        return true;
     };
     QObject::connect(testPlayback, &QPushButton::clicked, &dialog, [&] {
-        tryChoice();
+        if (!tryChoice()) return status->setText(QStringLiteral("The phone has signed out."));
         const auto tone = dataDir / "test-tone.wav";
         try {
             writeToneFile(tone);
@@ -113,11 +122,11 @@ void runTuningWizard(const std::shared_ptr<linphone::Core>& core, SoundDevices& 
     });
     QObject::connect(testCapture, &QPushButton::toggled, &dialog, [&](bool on) {
         if (on) {
-            tryChoice();
+            if (!tryChoice()) return status->setText(QStringLiteral("The phone has signed out."));
             status->setText(core->startEchoTester(16000) == 0 ? QStringLiteral("Speak: you should hear yourself.")
                                                               : QStringLiteral("The microphone could not start."));
         } else {
-            core->stopEchoTester();
+            if (sound->attached()) core->stopEchoTester();
             status->clear();
         }
     });
@@ -126,10 +135,12 @@ void runTuningWizard(const std::shared_ptr<linphone::Core>& core, SoundDevices& 
 
     const auto foreignParent = attachToParent(dialog, parent);
     const bool accepted = dialog.exec() == QDialog::Accepted;
-    if (testCapture->isChecked()) core->stopEchoTester();
-    core->stopRinging();
-    if (accepted) sound.choose({chosenId(microphone), chosenId(speaker)});
-    else sound.refresh(false);
+    if (sound->attached()) {
+        if (testCapture->isChecked()) core->stopEchoTester();
+        core->stopRinging();
+    }
+    if (accepted) sound->choose({chosenId(microphone), chosenId(speaker), chosenId(ring)});
+    else sound->refresh();
     if (dialog.windowHandle()) dialog.windowHandle()->setTransientParent(nullptr);
 }
 

@@ -43,10 +43,50 @@ TEST(TuningWizard, OffersDevicesPlaysATestToneAndReturnsWhenClosed) {
         dialog->reject();
     });
     client->InvokeTuningWizard(0);
-    EXPECT_EQ(comboBoxes, 2);
+    EXPECT_EQ(comboBoxes, 3) << "microphone, speaker and ring";
     EXPECT_FALSE(afterTest.isEmpty()) << "the test button says what happened";
     client->Shutdown();
     EXPECT_THROW(client->InvokeTuningWizard(0), std::exception);
+}
+
+/// The user's choice, in memory.
+class ChoiceStore : public AudioChoiceStore {
+public:
+    AudioChoice load() override { return choice; }
+    void save(const AudioChoice& c) override {
+        choice = c;
+        ++saves;
+    }
+    AudioChoice choice{"gone microphone", "gone speaker", "gone ring"};
+    int saves = 0;
+};
+
+TEST(TuningWizard, OutlivesTheClientThatOpenedItAndStillKeepsTheChoice) {
+    // Opened while the sign-out's clean-up runs: the client is shut down and
+    // released while the dialog is open (its event loop runs the clean-up).
+    QTemporaryDir data;
+    LinphoneOptions options;
+    options.dataDir = data.path().toStdString();
+    options.audioFromFiles = true;
+    auto store = std::make_shared<ChoiceStore>();
+    options.audioChoices = store;
+    auto client = createLinphoneClient(options);
+    client->Initialize();
+    bool closed = false;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        client->Shutdown();
+        client.reset();  // the engine lets go of its client
+        for (auto* box : dialog->findChildren<QComboBox*>()) box->setCurrentIndex(0);  // the desktop's defaults
+        dialog->accept();
+        closed = true;
+    });
+    auto* opened = client.get();
+    opened->InvokeTuningWizard(0);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(store->saves, 1) << "OK keeps the choice";
+    EXPECT_EQ(store->choice, AudioChoice{}) << "the desktop's defaults, as chosen";
 }
 
 TEST(TuningWizard, SitsOverItsParentAndLeavesNoWindowBehind) {

@@ -14,6 +14,16 @@ struct CapturedRtp {
     int telephoneEvent = -1;  ///< RFC 4733 event code, -1 for a voice packet
 };
 
+/// Voice packets (no telephone events) among `packets` sent to a port from
+/// `firstPort` to `lastPort`: about 50 a second from a talking phone, 20 ms each.
+inline int voicePacketsTo(const std::vector<CapturedRtp>& packets, int firstPort, int lastPort) {
+    int n = 0;
+    for (const auto& p : packets)
+        if (p.telephoneEvent < 0 && p.payloadType < 96 && p.destinationPort >= firstPort && p.destinationPort <= lastPort)
+            ++n;
+    return n;
+}
+
 class PacketCapture {
 public:
     /// Starts capturing UDP on lo into `file`; returns once tshark captures.

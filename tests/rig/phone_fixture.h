@@ -24,7 +24,9 @@
 #include "control/tests/control_harness.h"
 #include "control/wave_sounds.h"
 #include "sip_engine/linphone/core_stopper.h"
+#include "sip_engine/linphone/linphone_client.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
+#include "sound/sound_server.h"
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/rig_fixture.h"
 
@@ -72,7 +74,7 @@ protected:
     /// Makes every engine of the control (made by `start`) the real one,
     /// its events kept in `log`.
     void useRealEngine(std::optional<std::chrono::milliseconds> registrationWait = std::nullopt) {
-        auto real = control::clsRtcEngineFactory(sip_engine::linphone_rtc::linphonePlatform(), registrationWait);
+        auto real = control::clsRtcEngineFactory(enginePlatform(), registrationWait);
         engineFactory = [this, real](control::CallEngineEvents& events) {
             log.to = &events;
             return real(log);
@@ -86,6 +88,18 @@ protected:
         start();
         ControlTest::signIn(SipRig::kPhoneUser, "account-password");
         deliverLoginCode(SipRig::kPhonePassword, "," + SipRig::serverAddress() + "," + std::to_string(SipRig::sipPort()));
+    }
+    /// The engine's platform: liblinphone as the environment sets it up, on
+    /// `soundServer` when the test made one (as the production control
+    /// does: one connection for the engine and the alert sounds), with its
+    /// notes on the control's display.
+    sip_engine::ClsRTCPlatform enginePlatform() {
+        if (!soundServer) return sip_engine::linphone_rtc::linphonePlatform();
+        const std::weak_ptr<control::SoundNotes> notes = soundNotes;
+        auto clients = sip_engine::linphone_rtc::linphoneClientFactory(soundServer, nullptr, [notes](const std::u16string& t) {
+            if (auto n = notes.lock()) n->post(t);
+        });
+        return {clients, sip_engine::linphone_rtc::qtOneShotTimerFactory()};
     }
     /// Signs in and waits until the line is ready.
     void signInAndWaitUntilReady() {
@@ -156,6 +170,8 @@ protected:
     std::optional<SipRig> rig;
     std::unique_ptr<BaresipControl> peer;
     EventLog log;
+    /// The sound server the engine uses when set (see enginePlatform).
+    std::shared_ptr<sound::SoundServer> soundServer;
 };
 
 }  // namespace pelex::testing

@@ -11,6 +11,7 @@
 // PULSE_SERVER in this process's environment names it (children inherit it);
 // the previous value comes back when it stops.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -76,9 +77,15 @@ public:
     }
     /// Removes a module (and the devices it made) as if unplugged.
     void removeModule(int module) const { pactl({"unload-module", std::to_string(module)}); }
+    /// Stops the server's process (SIGSTOP), as a desktop's server stalls for
+    /// a moment after a resume: it keeps its clients but answers nobody.
+    void freeze() const { signalServer(SIGSTOP); }
+    /// Lets a frozen server go on.
+    void thaw() const { signalServer(SIGCONT); }
     /// Stops the server now (as when the desktop's sound server goes away).
     void stop() {
         if (dir_.empty()) return;
+        thaw();
         const std::string command = script() + " stop --dir '" + dir_ + "' > /dev/null 2>&1";
         [[maybe_unused]] int ignored = std::system(command.c_str());
         std::error_code ec;
@@ -90,6 +97,11 @@ public:
 
 private:
     static std::string script() { return PELEX_SOUND_SCRIPT; }
+    void signalServer(int signal) const {
+        pid_t pid = 0;
+        std::ifstream(dir_ + "/pulseaudio.pid") >> pid;
+        if (pid > 0) ::kill(pid, signal);
+    }
     std::string dir_;
     std::string server_;
     std::optional<std::string> previous_;
