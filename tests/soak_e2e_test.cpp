@@ -33,7 +33,7 @@
 #include <fstream>
 
 #include "account_protocol/tests/server_process.h"
-#include "control/qt_desktop.h"
+#include "control/alert_output.h"
 #include "tests/rig/phone_fixture.h"
 #include "tests/rig/sound_fixture.h"
 #include "tests/rig/sound_io.h"
@@ -121,7 +121,8 @@ class Soak : public PhoneOnRig {
 protected:
     void SetUp() override {
         sound.emplace();
-        audioOutput = std::make_shared<control::QtAudioOutput>();
+        soundServer = std::make_shared<sound::SoundServer>();  // the engine's too, as in the phone
+        audioOutput = std::make_shared<control::ServerAlertOutput>(soundServer, nullptr);
         // 1001 rings until told what to do; 1002 answers by itself. The peer
         // plays what it hears on the sound server, as the phone does.
         startRig({.peerAnswer = "manual", .peerPlayer = "pulse"});
