@@ -37,6 +37,10 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("sip", "sip_tcp_port", 0);
     config->setInt("sip", "sip_tls_port", 0);
     config->setInt("misc", "max_calls", 4);
+    // No call history: the phone shows none, and without a history database
+    // the stack would keep a record of every call in memory for as long as
+    // it runs (its default bound is none).
+    config->setInt("misc", "history_max_size", 0);
     config->setInt("sound", "echocancellation", 0);
     // The jitter buffer starts at 40 ms and adapts to the network from
     // there; the stack's 60 ms start made the mouth-to-ear delay on a

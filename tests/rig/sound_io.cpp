@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -203,6 +204,31 @@ std::string pactl(const std::vector<std::string>& arguments) {
         throw std::runtime_error(command + " failed");
     }
     return out;
+}
+
+namespace {
+
+/// How many of the objects `pactl list <kind>` lists (each opening with a line
+/// "<heading> #n") carry the process id `pid`.
+int countOf(const std::string& kind, const std::string& heading, pid_t pid) {
+    const std::string tag = "application.process.id = \"" + std::to_string(pid) + "\"";
+    std::istringstream in(pactl({"list", kind}));
+    int count = 0;
+    bool ours = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(heading + " #", 0) == 0) {
+            count += ours;
+            ours = false;
+        }
+        if (line.find(tag) != std::string::npos) ours = true;
+    }
+    return count + ours;
+}
+
+}  // namespace
+
+ClientStreams streamsOf(pid_t pid) {
+    return {countOf("sink-inputs", "Sink Input", pid), countOf("source-outputs", "Source Output", pid)};
 }
 
 }  // namespace pelex::testing

@@ -84,4 +84,14 @@ private:
 /// output. Throws std::runtime_error when it fails.
 std::string pactl(const std::vector<std::string>& arguments);
 
+/// The streams a process has open on $PULSE_SERVER.
+struct ClientStreams {
+    int playback = 0;   ///< sink inputs
+    int recording = 0;  ///< source outputs
+    bool operator==(const ClientStreams&) const = default;
+};
+/// The streams of process `pid`, as the server lists them. Throws
+/// std::runtime_error when pactl fails.
+ClientStreams streamsOf(pid_t pid);
+
 }  // namespace pelex::testing
