@@ -13,6 +13,11 @@
 #   netns.sh delay MS JITTER [--dir DIR]   the router holds each RTP packet MS +/- JITTER ms,
 #                                          both ways (0 0: none); needs PELEX_NETRIG_DELAY_TOOL
 #   netns.sh forget-mappings [--dir DIR]   the router forgets every mapping (as if rebooted)
+#   netns.sh sip-alg on|off [--dir DIR]    the router runs the kernel's SIP ALG on UDP port 5060
+#                                          (rewrites Via, Contact and SDP addresses, opens the
+#                                          media ports it reads from SDP), as many home routers do
+#   netns.sh drop-sip on|off [--dir DIR]   the router drops every SIP packet (UDP to or from
+#                                          port 5060) it would forward, both ways
 #   netns.sh exec phone|router|far CMD...  runs CMD in that namespace
 #
 # Layout (documentation addresses only, all inside the namespaces made here):
@@ -130,8 +135,12 @@ table inet rig {
     # RTP impairments (loss) live in their own chain, replaced as a whole.
     chain impair {
     }
+    # SIP the router throws away (drop-sip), replaced as a whole.
+    chain block {
+    }
     chain forward {
         type filter hook forward priority 0;
+        jump block;
         iifname "wan0" ct state new drop;
         jump impair;
     }
@@ -321,12 +330,47 @@ case $cmd in
         load_names || fail "not running"
         in_ns router conntrack -F 2>/dev/null || true
         ;;
+    sip-alg)
+        load_names || fail "not running"
+        case ${1:?netns.sh sip-alg on|off} in
+            on)
+                in_ns router nft -f - <<EOF
+table inet alg {
+    ct helper sip {
+        type "sip" protocol udp;
+        l3proto ip;
+    }
+    chain prerouting {
+        type filter hook prerouting priority filter;
+        udp dport 5060 ct helper set "sip";
+    }
+}
+EOF
+                ;;
+            off) in_ns router nft delete table inet alg 2>/dev/null || true ;;
+            *) fail "sip-alg on|off" ;;
+        esac
+        # A helper is given to new flows only (as the kernel does): the SIP
+        # flows the router already tracks are forgotten, so that the next
+        # packet of each starts one with (or without) the helper.
+        in_ns router conntrack -D -p udp --dport 5060 > /dev/null 2>&1 || true
+        ;;
+    drop-sip)
+        load_names || fail "not running"
+        in_ns router nft flush chain inet rig block
+        case ${1:?netns.sh drop-sip on|off} in
+            on) in_ns router nft add rule inet rig block udp sport 5060 counter drop
+                in_ns router nft add rule inet rig block udp dport 5060 counter drop ;;
+            off) ;;
+            *) fail "drop-sip on|off" ;;
+        esac
+        ;;
     exec)
         load_names || fail "not running"
         where=${1:?netns.sh exec phone|router|far CMD...}
         shift
         in_ns "$where" "$@"
         ;;
-    *) echo "usage: netns.sh start|stop|status|address|switch-network|link-down|link-up|loss|delay|forget-mappings|exec [--dir DIR]" >&2
+    *) echo "usage: netns.sh start|stop|status|address|switch-network|link-down|link-up|loss|delay|forget-mappings|sip-alg|drop-sip|exec [--dir DIR]" >&2
        exit 2 ;;
 esac

@@ -92,6 +92,12 @@ public:
     void setDelay(int ms, int jitterMs);
     /// The router forgets every mapping, as if it had restarted.
     void forgetMappings() { act("forget-mappings"); }
+    /// The router runs the kernel's SIP ALG on port 5060 (rewriting Via,
+    /// Contact and SDP addresses, opening the media ports named in SDP), or
+    /// stops; either way its SIP flows start anew.
+    void setSipAlg(bool on) { act(std::string("sip-alg ") + (on ? "on" : "off")); }
+    /// The router drops every SIP packet it would forward, both ways, or stops.
+    void setDropSip(bool on) { act(std::string("drop-sip ") + (on ? "on" : "off")); }
     /// The router's current mappings (`conntrack -L`).
     std::string mappings() const;
     /// Runs `command` (a shell command line) on `side`; its exit status.
