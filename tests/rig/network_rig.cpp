@@ -107,14 +107,7 @@ void NetworkRig::setDelay(int ms, int jitterMs) {
 }
 
 std::string NetworkRig::mappings() const {
-    const std::string command = "ip netns exec '" + namespaceOf(Side::Router) + "' conntrack -L 2>/dev/null";
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-        ::pclose(pipe);
-    }
-    return out;
+    return commandOutput("ip netns exec '" + namespaceOf(Side::Router) + "' conntrack -L 2>/dev/null");
 }
 
 int NetworkRig::run(Side side, const std::string& command) const {

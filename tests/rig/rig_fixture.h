@@ -25,6 +25,18 @@
 
 namespace pelex::testing {
 
+/// What the shell command `command` prints on its standard output (empty
+/// when it cannot be run).
+inline std::string commandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
 /// How a rig is set up.
 struct SipRigOptions {
     /// Answer mode of the peer's user 1001: "auto" or "manual" (the test
@@ -115,14 +127,7 @@ public:
     }
     /// The registrar's current registrations (`kamcmd ul.dump`), or empty.
     static std::string registrations() {
-        const std::string command = "kamcmd -s 'unix:" + dir() + "/kamailio.ctl' ul.dump 2>/dev/null";
-        std::string out;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char chunk[4096];
-            for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-            ::pclose(pipe);
-        }
-        return out;
+        return commandOutput("kamcmd -s 'unix:" + dir() + "/kamailio.ctl' ul.dump 2>/dev/null");
     }
     /// True while the registrar holds a registration of `user`.
     static bool isRegistered(const std::string& user) {
