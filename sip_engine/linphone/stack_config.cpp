@@ -13,6 +13,20 @@ std::string env(const char* name) {
     return value != nullptr ? value : "";
 }
 
+/// The stack's sound streams are a phone call to the sound server, so that a
+/// Bluetooth headset switches to its call profile and the desktop may lower
+/// its music. The stack's PulseAudio module names neither its client nor its
+/// streams' properties, so libpulse fills its client's properties from the
+/// process's PULSE_PROP_* variables whenever the stack connects (at start
+/// and at every device reload); the server gives them to every stream of
+/// that client that does not say otherwise. The phone's own sounds say so:
+/// the ring is an event (sound::AlertPlayer tags each stream). A role the
+/// user's environment already sets is left as it is. Set once, before the
+/// stack's first connection; later calls change nothing.
+void tagCallStreamsAsPhone() {
+    if (std::getenv("PULSE_PROP_media.role") == nullptr) ::setenv("PULSE_PROP_media.role", "phone", 0);
+}
+
 }  // namespace
 
 std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort) {
@@ -36,7 +50,14 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("sip", "sip_tcp_port", 0);
     config->setInt("sip", "sip_tls_port", 0);
     config->setInt("misc", "max_calls", 4);
-    config->setInt("sound", "echocancellation", 0);
+    // Calls cancel the echo of the speaker in the microphone (a laptop's
+    // speakers and microphone share a room), with the stack's speex
+    // canceller; it also suppresses steady noise on the microphone. The
+    // user's switch (AudioChoice::echoCancel) is applied once the devices
+    // are known. In file mode nothing is played that could come back, and
+    // the suppressor would only take the test tone for noise.
+    config->setInt("sound", "echocancellation", options.audioFromFiles ? 0 : 1);
+    config->setString("sound", "ec_filter", "MSSpeexEC");
     // The jitter buffer starts at 40 ms and adapts to the network from
     // there; the stack's 60 ms start made the mouth-to-ear delay on a
     // quiet network about 210 to 270 ms instead of about 100 ms.
@@ -57,6 +78,7 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("video", "capture", 0);
     config->setInt("video", "display", 0);
 
+    tagCallStreamsAsPhone();
     auto core = factory->createCoreWithConfig(config, nullptr);
     if (!core) throw rtc::RTCError("the SIP stack did not start");
     core->enableAutoIterate(false);
