@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -203,6 +205,31 @@ std::string pactl(const std::vector<std::string>& arguments) {
         throw std::runtime_error(command + " failed");
     }
     return out;
+}
+
+std::vector<ServerStream> serverStreams(const std::string& kind) {
+    std::vector<ServerStream> streams;
+    std::istringstream in(pactl({"list", kind}));
+    auto trimmed = [](std::string text) {
+        const auto first = text.find_first_not_of(" \t");
+        return first == std::string::npos ? std::string() : text.substr(first);
+    };
+    for (std::string line; std::getline(in, line);) {
+        if (const auto hash = line.find('#'); line.rfind("Sink Input #", 0) == 0 || line.rfind("Source Output #", 0) == 0) {
+            streams.emplace_back().index = std::stoi(line.substr(hash + 1));
+            continue;
+        }
+        if (streams.empty()) continue;
+        const auto text = trimmed(line);
+        if (text.rfind("Owner Module: ", 0) == 0) {
+            const auto value = text.substr(14);
+            if (!value.empty() && std::isdigit(static_cast<unsigned char>(value[0])) != 0)
+                streams.back().ownerModule = std::stoi(value);
+        } else if (const auto eq = text.find(" = \""); eq != std::string::npos && text.back() == '"') {
+            streams.back().properties[text.substr(0, eq)] = text.substr(eq + 4, text.size() - eq - 5);
+        }
+    }
+    return streams;
 }
 
 }  // namespace pelex::testing
