@@ -13,18 +13,26 @@ std::string env(const char* name) {
     return value != nullptr ? value : "";
 }
 
-/// The stack's sound streams are a phone call to the sound server, so that a
-/// Bluetooth headset switches to its call profile and the desktop may lower
-/// its music. The stack's PulseAudio module names neither its client nor its
-/// streams' properties, so libpulse fills its client's properties from the
-/// process's PULSE_PROP_* variables whenever the stack connects (at start
-/// and at every device reload); the server gives them to every stream of
-/// that client that does not say otherwise. The phone's own sounds say so:
-/// the ring is an event (sound::AlertPlayer tags each stream). A role the
-/// user's environment already sets is left as it is. Set once, before the
-/// stack's first connection; later calls change nothing.
-void tagCallStreamsAsPhone() {
-    if (std::getenv("PULSE_PROP_media.role") == nullptr) ::setenv("PULSE_PROP_media.role", "phone", 0);
+/// Sets up the stack's PulseAudio client, which names neither its client's
+/// nor its streams' properties and asks for 20 ms buffers: libpulse reads
+/// both from the process's environment whenever the stack connects (at start,
+/// at every device reload) and opens a stream. Set once, before the stack's
+/// first connection, and never over a value the user's environment sets.
+///  - PULSE_PROP_media.role=phone: the server gives the client's role to each
+///    of its streams that names none, so the call's streams are a phone call
+///    (a Bluetooth headset takes its call profile, the desktop may lower its
+///    music). The phone's own sounds name theirs on each stream (the ring is
+///    an event: sound::AlertPlayer).
+///  - PULSE_LATENCY_MSEC=40: 40 ms buffers instead of 20. On a busy machine
+///    the 20 ms playback buffer ran dry several times in five seconds; each
+///    time the echo moved against what the canceller had learnt and came
+///    back. Measured here: echo 15 dB down instead of 8 (and steadier),
+///    fewer wake-ups of libpulse's thread, mouth-to-ear latency about
+///    135 ms instead of 110 (the bound is 150). It applies to the phone's
+///    own alert sounds too, which need no more.
+void prepareStackSoundClient() {
+    ::setenv("PULSE_PROP_media.role", "phone", 0);
+    ::setenv("PULSE_LATENCY_MSEC", "40", 0);
 }
 
 }  // namespace
@@ -78,7 +86,7 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("video", "capture", 0);
     config->setInt("video", "display", 0);
 
-    tagCallStreamsAsPhone();
+    prepareStackSoundClient();
     auto core = factory->createCoreWithConfig(config, nullptr);
     if (!core) throw rtc::RTCError("the SIP stack did not start");
     core->enableAutoIterate(false);
