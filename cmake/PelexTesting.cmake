@@ -18,9 +18,20 @@ function(pelex_add_test name)
   if("e2e" IN_LIST labels)
     set(cost COST 1000)
   endif()
+  # Discovery passes a property's value through several list expansions,
+  # which split a list of labels (and shift the properties after it), so the
+  # tests get their first label there and all of them from a file ctest
+  # reads after the discovered tests.
+  list(GET labels 0 first_label)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" ${cost} ${ARG_PROPERTIES})
+    PROPERTIES LABELS ${first_label} ${cost} ${ARG_PROPERTIES})
+  list(LENGTH labels label_count)
+  if(label_count GREATER 1)
+    set(label_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${label_file} "set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_file})
+  endif()
 endfunction()
 
 # pelex_add_benchmark(NAME SOURCES... LIBS...)

@@ -26,8 +26,9 @@ enum class LineState {
 
 /// The state a display text stands for: the idle text exactly, a text
 /// beginning "Line 1 INCOMING", the texts of a line that cannot take calls
-/// (none at all, "Line 1 is registering.", "Number is rejected.", "Number is
-/// not registered.", "Signing Out..."), and every other text a busy line.
+/// (none at all, "Line 1 is registering.", "Line 1 is waiting for the
+/// network.", "Number is rejected.", "Number is not registered.", "Signing
+/// Out..."), and every other text a busy line.
 LineState lineStateOf(std::u16string_view displayText);
 
 }  // namespace pelex::control

@@ -24,6 +24,10 @@ packages=(
   # stand-ins for the desktop's notification server and tray in GUI tests
   python3-dbus python3-gi
   qt6-qpa-plugins libqt6dbus6 fonts-dejavu-core
+  # the network rig: namespaces, a masquerading router, loss (nftables),
+  # delay (an NFQUEUE program of ours, through iptables), and the far side's
+  # media relay
+  iproute2 nftables iptables conntrack libnetfilter-queue-dev rtpengine-daemon
 )
 
 missing=()
@@ -48,7 +52,9 @@ echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
 # Debian's kamailio service would take :5060; tests start their own instance.
+# So would rtpengine's on its control port.
 if command -v systemctl >/dev/null 2>&1 && systemctl is-system-running >/dev/null 2>&1; then
   systemctl disable --now kamailio >/dev/null 2>&1 || true
+  systemctl disable --now rtpengine-daemon >/dev/null 2>&1 || true
 fi
 echo "install-deps: installed ${missing[*]}"

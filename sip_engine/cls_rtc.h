@@ -102,6 +102,9 @@ private:
     void OnMediaEvent(rtc::IRTCEvent& event);
     void ReportRegistration();
     void GiveUpRegistration();
+    void OnNetworkLost();
+    void OnNetworkBack();
+    void ShowNetworkLost();
     void IncomingSession(rtc::IRTCSessionStateChangeEvent& event);
     bool callInProgress() const;
     void adoptPlacedByStack(const std::shared_ptr<rtc::IRTCSession>& session);
@@ -128,12 +131,13 @@ private:
     /// What the line last showed of the registration. After the first
     /// outcome the stack goes on by itself (retries, refreshes); only a change
     /// of outcome is shown again, and not while a call is in progress.
-    enum class Shown { Nothing, Registered, NotRegistered, Rejected };
+    enum class Shown { Nothing, Registered, NotRegistered, Rejected, NoNetwork };
     Shown registrationShown_ = Shown::Nothing;
     static Shown shownAs(rtc::RegistrationState state);
     bool registrationReportDeferred_ = false;  // an outcome changed during a call
     bool signingOut_ = false;                  // ShutDown ran: nothing more is reported
     bool currentCallTransferred_ = false;      // the far end referred the current call elsewhere
+    bool networkGone_ = false;                 // the client said the network is gone
     /// The call a far-end transfer left on hold while the stack calls the
     /// transfer target, until it ends. Its states do not reach the line (the
     /// new call's status text stays). Should the new call fail before it

@@ -41,11 +41,50 @@ void clsRTC::Event(EventType type, IRTCEvent& event) {
 
 void clsRTC::OnClientEvent(IRTCEvent& event) {
     trapNothing([&] {
-        if (dynamic_cast<IRTCClientEvent&>(event).EventType() != ClientEventType::AsyncCleanupDone) return;
-        deref(g_objRTCClient).Shutdown();
-        g_objRTCClient.reset();
-        raise(&ClsRTCEvents::onSignOut);
+        switch (dynamic_cast<IRTCClientEvent&>(event).EventType()) {
+            case ClientEventType::AsyncCleanupDone:
+                deref(g_objRTCClient).Shutdown();
+                g_objRTCClient.reset();
+                raise(&ClsRTCEvents::onSignOut);
+                break;
+            case ClientEventType::NetworkUnavailable: OnNetworkLost(); break;
+            case ClientEventType::NetworkAvailable: OnNetworkBack(); break;
+            default: break;
+        }
     });
+}
+
+// The network went away: registration and calls wait for it. The line says
+// so rather than showing a failed registration with its message box (the
+// network comes and goes without the user doing anything); during a call
+// the call's status says so, and the line once the call has ended.
+void clsRTC::OnNetworkLost() {
+    networkGone_ = true;
+    if (signingOut_) return;
+    if (registrationWait_) registrationWait_->stop();
+    if (callInProgress()) {
+        raise(&ClsRTCEvents::onSessionStateText, std::u16string(u"Waiting for the network"));
+        registrationReportDeferred_ = true;
+        return;
+    }
+    ShowNetworkLost();
+}
+
+void clsRTC::ShowNetworkLost() {
+    registrationShown_ = Shown::NoNetwork;
+    raise(&ClsRTCEvents::onStatus, LineNumber + u" is waiting for the network.");
+}
+
+// The network is back: the client registers at once (and repairs a call in
+// progress); the line shows that, then the outcome as for any registration.
+void clsRTC::OnNetworkBack() {
+    networkGone_ = false;
+    if (signingOut_) return;
+    if (callInProgress()) {
+        raise(&ClsRTCEvents::onSessionStateText, std::u16string());
+        return;
+    }
+    if (registrationShown_ == Shown::NoNetwork) raise(&ClsRTCEvents::onStatus, LineNumber + u" is registering.");
 }
 
 // Registration. Until the first outcome is shown, an unsettled profile
@@ -59,6 +98,13 @@ void clsRTC::OnRegistrationStateChange() {
     trapNothing([&] {
         if (signingOut_) return;
         const RegistrationState state = deref(g_objProfile).State();
+        // Without a network a failed registration is no news: the line says
+        // the network is gone (once a call in progress has ended).
+        if (networkGone_ && state != RegistrationState::Registered) {
+            registrationReportDeferred_ = callInProgress();
+            if (!registrationReportDeferred_ && registrationShown_ != Shown::NoNetwork) ShowNetworkLost();
+            return;
+        }
         if (!settled(state)) {
             if (registrationShown_ != Shown::Nothing) return;
             raise(&ClsRTCEvents::onStatus, LineNumber + u" is registering.");

@@ -391,6 +391,9 @@ TEST_F(SoundEndToEnd, WithoutAMicrophoneTheFarEndHearsSilenceAndTheUserIsToldOnc
             if (row.find("module-remap-source") != std::string::npos) sound->removeModule(std::stoi(row));
     }
     auto& p = registeredPhone();
+    // The sound server's picture arrives on its own thread, possibly after
+    // the registration did.
+    p.waitFor([&] { return !notes.empty(); }, 5s, peer.get());
     ASSERT_EQ(notes, std::vector<std::u16string>{u"No microphone was found: the other side cannot hear you."});
     SourceRecorder userHears(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
     SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));

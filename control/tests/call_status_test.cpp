@@ -50,7 +50,8 @@ TEST_F(CallStatusTest, TheLineStateFollowsTheDisplayAndTheSignIn) {
         events().Status(busy);
         EXPECT_EQ(control->lineState(), LineState::Busy) << QString::fromStdU16String(busy).toStdString();
     }
-    for (const char16_t* notReady : {u"Number is rejected.", u"Number is not registered.", u"Signing Out..."}) {
+    for (const char16_t* notReady : {u"Line 1 is waiting for the network.", u"Number is rejected.",
+                                     u"Number is not registered.", u"Signing Out..."}) {
         events().Status(notReady);
         EXPECT_EQ(control->lineState(), LineState::NotReady) << QString::fromStdU16String(notReady).toStdString();
     }

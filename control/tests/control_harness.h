@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "account_protocol/qt_tcp_socket.h"
 #include "account_protocol/testing/memory_socket.h"
 #include "codepage/codepage.h"
 #include "control/image_button.h"
@@ -41,8 +42,6 @@ protected:
 
     /// Makes the control (start-up runs with the store as the test left it).
     void start() {
-        auto memorySocket = std::make_unique<account_protocol::testing::MemorySocket>();
-        socket = memorySocket.get();
         ControlServices s;
         s.messageBox = boxes;
         s.audio = audioOutput ? audioOutput : audio;
@@ -50,13 +49,20 @@ protected:
         s.clock = clock;
         s.processStarter = starter;
         s.store = store;
-        s.socket = std::move(memorySocket);
+        if (accountServerPort.empty()) {
+            auto memorySocket = std::make_unique<account_protocol::testing::MemorySocket>();
+            socket = memorySocket.get();
+            s.socket = std::move(memorySocket);
+            s.endpoints = {u"account.test", u"5061", u"http://www.site.test"};
+        } else {
+            s.socket = std::make_unique<account_protocol::QtTcpSocket>();
+            s.endpoints = {u"127.0.0.1", accountServerPort, u"http://www.site.test"};
+        }
         s.engineFactory = engineFactory ? engineFactory : [this](CallEngineEvents& events) {
             auto engine = std::make_unique<ScriptedEngine>(events);
             engines.push_back(engine.get());
             return engine;
         };
-        s.endpoints = {u"account.test", u"5061", u"http://www.site.test"};
         s.soundNotes = soundNotes;
         s.signInTimeout = signInTimeout;
         if (settingsStore) s.store = settingsStore;
@@ -120,6 +126,9 @@ protected:
     std::shared_ptr<SettingsStore> settingsStore;  ///< when set, used instead of `store`
     std::shared_ptr<platform::AudioOutput> audioOutput;  ///< when set, used instead of `audio`
     std::shared_ptr<platform::MessageBox> messageBox;  ///< when set, used instead of `boxes`
+    /// When set, the control signs in over TCP to the account server on this
+    /// loopback port instead of the in-memory `socket` (which stays null).
+    std::u16string accountServerPort;
     std::chrono::milliseconds signInTimeout{20000};
     std::unique_ptr<Pelex_MSN> control;
 };

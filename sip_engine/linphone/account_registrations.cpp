@@ -75,11 +75,14 @@ void AccountRegistrations::onStateChanged(const std::shared_ptr<linphone::Accoun
     switch (state) {
         case R::None:
         case R::Cleared:
-            // Pausing between attempts clears the account; it is still failing.
-            if (retry.paused()) return;
+            // Pausing between attempts clears the account; it is still
+            // failing. A network change drops the registration to make a new
+            // one from the new address.
+            if (retry.paused() || context_->networkSwitching) return;
             mapped = RegistrationState::NotRegistered;
             break;
         case R::Progress:
+            context_->networkSwitching = false;  // the new registration is under way
             retry.attemptStarted();
             if (profile->state != RegistrationState::Registered) mapped = RegistrationState::Registering;
             break;
@@ -102,6 +105,12 @@ void AccountRegistrations::tryNow() {
     if (stopped_) return;
     for (const auto& weak : context_->profiles)
         if (auto p = weak.lock(); p && p->retry) p->retry->tryNow();
+}
+
+void AccountRegistrations::endPauses() {
+    if (stopped_) return;
+    for (const auto& weak : context_->profiles)
+        if (auto p = weak.lock(); p && p->retry && p->retry->paused()) p->retry->tryNow();
 }
 
 void AccountRegistrations::stopAll(linphone::Core& core) {

@@ -31,6 +31,9 @@ public:
     /// Every enabled, not rejected profile registers again at once, without
     /// waiting out a retry pause (see RegistrationRetry::tryNow).
     void tryNow();
+    /// Every profile that waits out a retry pause registers at once; the
+    /// others are left as they are.
+    void endPauses();
     /// Sign-out: every account of `core` stops registering; from here on no
     /// registration event is posted (the sign-out has its own clean-up event).
     void stopAll(linphone::Core& core);

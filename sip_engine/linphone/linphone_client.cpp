@@ -2,8 +2,9 @@
 // configuration (stack_config), its log (stack_log), its local SIP port
 // (local_sip_port), the turn loop (turn_loop), the profiles and their
 // registrations (account_registrations), the calls and their sessions
-// (call_sessions), touch tones (touch_tones), the sound hooks (call_sound)
-// and the sign-out (sign_out_cleanup, core_stopper).
+// (call_sessions), touch tones (touch_tones), the sound hooks (call_sound),
+// the network and sleep (network_follower) and the sign-out
+// (sign_out_cleanup, core_stopper).
 #include "sip_engine/linphone/linphone_client.h"
 
 #include "sip_engine/linphone/account_registrations.h"
@@ -12,6 +13,7 @@
 #include "sip_engine/linphone/core_stopper.h"
 #include "sip_engine/linphone/linphone_objects.h"
 #include "sip_engine/linphone/local_sip_port.h"
+#include "sip_engine/linphone/network_follower.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "sip_engine/linphone/sign_out_cleanup.h"
 #include "sip_engine/linphone/stack_config.h"
@@ -46,7 +48,8 @@ public:
     void Initialize() override {
         if (context_->core || shutDown_) throw RTCError("the client is already initialized");
         configureStackLog(options_.logFile);
-        auto core = createStackCore(options_, sipPort_.portToBind());
+        network_ = std::make_unique<NetworkFollower>(context_, [this] { registrations_.endPauses(); });
+        auto core = createStackCore(options_, sipPort_.portToBind(), network_->watching());
         sound_.preparePlayFile(*core);
         core->addListener(listener_);
         if (core->start() != 0) throw RTCError("the SIP stack did not start");
@@ -54,6 +57,7 @@ public:
         sound_.start(core);
         context_->core = std::move(core);
         turns_.start();
+        network_->start();
     }
 
     std::shared_ptr<IRTCClientProvisioning> Provisioning() override { return shared_from_this(); }
@@ -117,6 +121,10 @@ public:
     }
     void EnableProfile(const std::shared_ptr<IRTCProfile>& profile, std::int32_t) override {
         registrations_.enable(profile);
+        // The network watch follows the route to the account's server.
+        auto p = std::dynamic_pointer_cast<LinphoneProfile>(profile);
+        if (network_ && p && p->account)
+            if (auto server = p->account->getParams()->getServerAddress()) network_->setServer(server->getDomain());
     }
     void DisableProfile(const std::shared_ptr<IRTCProfile>& profile) override { registrations_.disable(profile); }
 
@@ -158,6 +166,7 @@ private:
     // the engine may hold sessions and profiles longer than the client, so
     // they let go of them here, and only then is the core stopped.
     void stopCore() {
+        network_.reset();
         turns_.stop();
         sipPort_.release();
         tones_.clear();
@@ -181,6 +190,7 @@ private:
     TouchTones tones_;
     SignOutCleanup signOut_;
     TurnLoop turns_;
+    std::unique_ptr<NetworkFollower> network_;
     bool shutDown_ = false;
 };
 

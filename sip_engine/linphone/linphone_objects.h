@@ -41,6 +41,11 @@ struct Context {
     }
     /// Called when the stack becomes busy (the client turns it faster at once).
     std::function<void()> onBusy;
+    /// The machine has no usable network (the stack was told so).
+    bool networkDown = false;
+    /// The stack was told the network changed and is registering anew: the
+    /// registration it drops for that is no news until the next outcome.
+    bool networkSwitching = false;
 
     /// Queues an event; it reaches the sink after the current stack call.
     void post(rtc::EventType type, std::function<void(rtc::IRTCEventSink&, rtc::EventType)> deliver);

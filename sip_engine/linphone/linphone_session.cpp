@@ -192,10 +192,16 @@ void LinphoneSession::onCallState(linphone::Call::State callState) {
             if (state == SessionState::Disconnected) break;
             std::int32_t code = 0;
             std::u16string text;
-            if (auto info = call ? call->getErrorInfo() : nullptr; info && info->getProtocolCode() >= 300) {
+            const auto info = call ? call->getErrorInfo() : nullptr;
+            if (info && info->getProtocolCode() >= 300) {
                 code = info->getProtocolCode();
                 text = utf16(info->getPhrase());
             }
+            // A call the network took away says so, rather than the stack's
+            // "Media lost" or "io error".
+            if (mediaStarted_ && context_->networkDown) text = u"Call lost: no network";
+            else if (mediaStarted_ && info && info->getReason() == linphone::Reason::IOError)
+                text = u"Call lost: the connection failed";
             if (mediaStarted_) postMedia(MediaEventType::Stopped);
             changeState(SessionState::Disconnected, code, text);
             break;

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <string>
@@ -24,7 +25,32 @@ int udpPortOf(int fd) {
     return 0;
 }
 
+/// Drops the datagrams waiting on `fd` that cannot be SIP; true when one
+/// that may be SIP waits (or the socket has something else to say).
+bool sipWaiting(int fd) {
+    char head[32];
+    for (int dropped = 0; dropped < 1000; ++dropped) {
+        const ssize_t n = ::recv(fd, head, sizeof head, MSG_PEEK | MSG_DONTWAIT);
+        if (n < 0) return errno != EAGAIN && errno != EWOULDBLOCK;  // an error is the stack's to see
+        if (mayBeSip(std::string_view(head, static_cast<std::size_t>(n)))) return true;
+        [[maybe_unused]] const ssize_t gone = ::recv(fd, head, sizeof head, MSG_DONTWAIT);  // the rest is cut off
+    }
+    return true;  // a long burst: let the stack turn meanwhile
+}
+
 }  // namespace
+
+bool mayBeSip(std::string_view head) {
+    if (head.empty()) return false;
+    const auto start = head.find_first_not_of("\r\n");
+    if (start == std::string_view::npos) return true;  // keep-alive, or its answer
+    head.remove_prefix(start);
+    if (head.starts_with("SIP/2.0 ")) return true;
+    std::size_t letters = 0;
+    while (letters < head.size() && head[letters] >= 'A' && head[letters] <= 'Z') ++letters;
+    if (letters == head.size()) return letters > 0;  // cut off within the method
+    return letters > 0 && head[letters] == ' ';
+}
 
 int findUdpSocket(int port) {
     if (port <= 0) return -1;
@@ -49,7 +75,9 @@ void SipSocketWatch::follow(int port) {
     fd_ = findUdpSocket(port);
     if (fd_ < 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { onReadable_(); });
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+        if (sipWaiting(fd_)) onReadable_();
+    });
 }
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -8,18 +8,24 @@
 // to the stack's own timers (retransmissions, refreshes), which need no
 // hurry. liblinphone does not hand out its sockets, so the socket is found
 // among the process's descriptors by the local port the stack reports.
+//
+// What cannot be SIP is dropped before it wakes the stack: the stack reads
+// one datagram per turn, so a flood of junk to the SIP port would otherwise
+// cost a turn per packet and crowd real requests out of the socket's buffer.
 
 #include <QSocketNotifier>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 namespace pelex::sip_engine::linphone_rtc {
 
 class SipSocketWatch {
 public:
-    /// Calls `onReadable` whenever the UDP socket bound to local `port` has data.
+    /// Calls `onReadable` whenever the UDP socket bound to local `port` has a
+    /// datagram that may be SIP (see mayBeSip); the others are dropped.
     explicit SipSocketWatch(std::function<void()> onReadable) : onReadable_(std::move(onReadable)) {}
 
     /// Watches the socket of `port` (0: none), finding it again when the stack
@@ -38,5 +44,11 @@ private:
 
 /// The descriptor of this process's UDP socket bound to local `port`, or -1.
 int findUdpSocket(int port);
+
+/// Whether a datagram beginning with `head` may be SIP: a request line's
+/// method (capital letters and a space) or a response's "SIP/2.0 ", after
+/// any line ends; line ends alone are a keep-alive. Everything else (an
+/// empty datagram too) is junk.
+bool mayBeSip(std::string_view head);
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "sip_engine/linphone/network_settings.h"
 #include "sip_engine/rtc/rtc_error.h"
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -37,7 +38,7 @@ void prepareStackSoundClient() {
 
 }  // namespace
 
-std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort) {
+std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort, bool networkWatched) {
     std::filesystem::create_directories(options.dataDir);
     auto factory = linphone::Factory::get();
     const std::string dir = options.dataDir.string() + "/";  // the stack appends file names
@@ -58,6 +59,10 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("sip", "sip_tcp_port", 0);
     config->setInt("sip", "sip_tls_port", 0);
     config->setInt("misc", "max_calls", 4);
+    // No call history: the phone shows none, and without a history database
+    // the stack would keep a record of every call in memory for as long as
+    // it runs (its default bound is none).
+    config->setInt("misc", "history_max_size", 0);
     // Calls cancel the echo of the speaker in the microphone (a laptop's
     // speakers and microphone share a room), with the stack's speex
     // canceller; it also suppresses steady noise on the microphone. The
@@ -85,6 +90,7 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("sip", "inc_timeout_status_code", 480);
     config->setInt("video", "capture", 0);
     config->setInt("video", "display", 0);
+    applyNetworkSettings(*config, networkWatched);
 
     prepareStackSoundClient();
     auto core = factory->createCoreWithConfig(config, nullptr);

@@ -61,6 +61,11 @@ enum class ClientEventType : std::int32_t {
     DeviceChange = 1,
     NetworkQualityChange = 2,
     AsyncCleanupDone = 3,
+    /// The machine lost its network: registration and calls wait for it.
+    NetworkUnavailable = 4,
+    /// The network is back (or another one came): the client registers again
+    /// at once and repairs a call in progress.
+    NetworkAvailable = 5,
 };
 
 /// Media kinds; also the bits of a preferred-media mask.

@@ -119,6 +119,65 @@ TEST_F(EngineTest, ARegistrationChangeDuringACallIsShownWhenTheCallEnds) {
     EXPECT_EQ(events.raised.back(), "CallConnect true");
 }
 
+TEST_F(EngineTest, WithoutANetworkTheLineSaysSoWithoutABoxAndShowsReadyOnceRegisteredAgain) {
+    started();
+    client->fireRegistration(RegistrationState::Registered);
+    events.raised.clear();
+    client->fireClientEvent(rtc::ClientEventType::NetworkUnavailable);
+    // The stack drops the registration it cannot keep, and fails to renew it.
+    client->fireRegistration(RegistrationState::NotRegistered);
+    client->fireRegistration(RegistrationState::Error);
+    EXPECT_EQ(events.raised, (Calls{"Status Line 1 is waiting for the network."}));
+    events.raised.clear();
+    client->fireClientEvent(rtc::ClientEventType::NetworkAvailable);
+    client->fireRegistration(RegistrationState::Registering);
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_EQ(events.raised, (Calls{"Status Line 1 is registering.",
+                                    "Status Line 1 is initialized and ready to make/receive calls.", "RegOK 2"}));
+    // A network that is back but a server that does not answer is a failure as ever.
+    client->fireClientEvent(rtc::ClientEventType::NetworkUnavailable);
+    client->fireClientEvent(rtc::ClientEventType::NetworkAvailable);
+    events.raised.clear();
+    client->fireRegistration(RegistrationState::Error);
+    EXPECT_EQ(events.raised, (Calls{"Status Number is not registered.", "RegFail Number is not registered.",
+                                    "RegOK 5"}));
+}
+
+TEST_F(EngineTest, SigningInWithoutANetworkWaitsForItInsteadOfFailing) {
+    started();
+    client->fireClientEvent(rtc::ClientEventType::NetworkUnavailable);
+    EXPECT_FALSE(timers.anyActive()) << "no registration wait runs out while there is no network";
+    client->fireRegistration(RegistrationState::NotRegistered);
+    EXPECT_EQ(events.raised, (Calls{"Status Line 1 is waiting for the network."}));
+    client->fireClientEvent(rtc::ClientEventType::NetworkAvailable);
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_EQ(events.raised.back(), "RegOK 2");
+}
+
+TEST_F(EngineTest, ANetworkLostDuringACallIsShownInTheCallStatusAndOnTheLineWhenTheCallEnds) {
+    started();
+    client->fireRegistration(RegistrationState::Registered);
+    auto call = client->fireIncoming(u"sip:1001@10.0.0.5");
+    engine->Answer();
+    client->fireSessionState(call, SessionState::Connected);
+    events.raised.clear();
+    client->fireClientEvent(rtc::ClientEventType::NetworkUnavailable);
+    client->fireRegistration(RegistrationState::NotRegistered);
+    EXPECT_EQ(events.raised, (Calls{"SessionStateText Waiting for the network"})) << "the line keeps the call";
+    // Back before the call ended: the call goes on, the line has nothing new to show.
+    client->fireClientEvent(rtc::ClientEventType::NetworkAvailable);
+    client->fireRegistration(RegistrationState::Registered);
+    EXPECT_EQ(events.raised.back(), "SessionStateText ");
+    // Lost again, and the call ends without it.
+    client->fireClientEvent(rtc::ClientEventType::NetworkUnavailable);
+    client->fireRegistration(RegistrationState::NotRegistered);
+    events.raised.clear();
+    client->fireSessionState(call, SessionState::Disconnected, u"Call lost: no network");
+    EXPECT_EQ(events.raised.front(), "SessionStateText Call lost: no network");
+    EXPECT_EQ(events.raised.back(), "Status Line 1 is waiting for the network.");
+    EXPECT_EQ(std::count(events.raised.begin(), events.raised.end(), "RegFail Number is not registered."), 0);
+}
+
 TEST_F(EngineTest, NothingIsReportedOnceTheUserSignsOut) {
     started();
     client->fireRegistration(RegistrationState::Registering);

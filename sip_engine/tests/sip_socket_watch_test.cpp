@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -35,12 +36,12 @@ struct Udp {
         if (fd >= 0) ::close(fd);
         fd = -1;
     }
-    void sendTo(int toPort) const {
+    void sendTo(int toPort, std::string_view datagram = "OPTIONS sip:1000@127.0.0.1 SIP/2.0\r\n") const {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         a.sin_port = htons(static_cast<std::uint16_t>(toPort));
-        ::sendto(fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
     int fd = -1;
     int port = 0;
@@ -85,6 +86,25 @@ TEST(SipSocketWatch, CallsBackWhenAMessageArrivesAndFollowsAReplacedSocket) {
 
     watch.follow(0);
     EXPECT_FALSE(watch.watching());
+}
+
+TEST(SipSocketWatch, JunkIsDroppedUnseenAndWhatMayBeSipWakesTheStackAndStaysForIt) {
+    int woken = 0;
+    SipSocketWatch watch([&] { ++woken; });
+    Udp stack, sender;
+    watch.follow(stack.port);
+    for (const char* junk : {"x", "", "\x16\x03\x01 tls", "hello there", "Invite sip:a SIP/2.0", "\r\nGET/ "})
+        sender.sendTo(stack.port, junk);
+    sender.sendTo(stack.port, "\r\n\r\n");  // a keep-alive
+    ASSERT_TRUE(runUntil([&] { return woken > 0; }));
+    char left[64] = {};
+    EXPECT_EQ(::recv(stack.fd, left, sizeof left, MSG_DONTWAIT), 4) << "only the keep-alive is left for the stack";
+
+    EXPECT_TRUE(mayBeSip("INVITE sip:1000@192.0.2.2 SIP/2.0"));
+    EXPECT_TRUE(mayBeSip("\r\nSIP/2.0 200 OK"));
+    EXPECT_TRUE(mayBeSip("SUBSCRI")) << "a method cut off by the peek";
+    EXPECT_FALSE(mayBeSip("SIP/2.1 200"));
+    EXPECT_FALSE(mayBeSip("\x80\x00\x12\x34"));  // RTP
 }
 
 TEST(TurnLoop, TurnsFastRightAfterSignallingThenSlowerUntilTheCalmInterval) {

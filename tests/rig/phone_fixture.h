@@ -71,15 +71,20 @@ protected:
         peer = std::make_unique<BaresipControl>(SipRig::peerControlPort());
     }
 
-    /// Makes the control on the real engine and signs in up to the login
-    /// code, which names the rig's registrar. `registrationWait` bounds the
-    /// first registration (the engine's default when not given).
-    void signIn(std::optional<std::chrono::milliseconds> registrationWait = std::nullopt) {
+    /// Makes every engine of the control (made by `start`) the real one,
+    /// its events kept in `log`.
+    void useRealEngine(std::optional<std::chrono::milliseconds> registrationWait = std::nullopt) {
         auto real = control::clsRtcEngineFactory(enginePlatform(), registrationWait);
         engineFactory = [this, real](control::CallEngineEvents& events) {
             log.to = &events;
             return real(log);
         };
+    }
+    /// Makes the control on the real engine and signs in up to the login
+    /// code, which names the rig's registrar. `registrationWait` bounds the
+    /// first registration (the engine's default when not given).
+    void signIn(std::optional<std::chrono::milliseconds> registrationWait = std::nullopt) {
+        useRealEngine(registrationWait);
         start();
         ControlTest::signIn(SipRig::kPhoneUser, "account-password");
         deliverLoginCode(SipRig::kPhonePassword, "," + SipRig::serverAddress() + "," + std::to_string(SipRig::sipPort()));

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The loopback SIP rig: Kamailio as registrar and proxy, and baresip as an
-# auto-answering peer (users 1001 and 1002), all on 127.0.0.1.
+# The SIP rig: Kamailio as registrar and proxy, and baresip as an
+# auto-answering peer (users 1001 and 1002), all on 127.0.0.1 unless told to
+# run on another address inside a network namespace (netns.sh does that).
 #
 #   rig.sh start|stop|status|stop-registrar|start-registrar [--dir DIR]
 #
@@ -22,6 +23,7 @@
 #   PELEX_RIG_PEER_PLAYER     where the peer plays what it receives: null (nowhere) or
 #                             pulse (sink PELEX_RIG_PEER_SINK, default peer_speaker, of the
 #                             sound server $PULSE_SERVER; see sound.sh)       default null
+#   PELEX_RIG_PEER_TONE_SECONDS  how long the peer's 1 kHz tone lasts          default 10
 #   PELEX_RIG_PEER_VOICE      what the peer sends: tone (a 1 kHz tone file), melody (a
 #                             short tune, over and over) or mic (source PELEX_RIG_PEER_SOURCE,
 #                             default peer_mic, of $PULSE_SERVER)             default tone
@@ -29,6 +31,20 @@
 #                             base+5 (SIP), base+7 (ctrl_tcp), base+8 to base+9 (RTP),
 #                             playing into sink PELEX_RIG_SECOND_PEER_SINK (default
 #                             pair_speaker) of $PULSE_SERVER, so two peers can talk
+#   PELEX_RIG_ADDRESS         the address Kamailio and the peer use      default 127.0.0.1
+#   PELEX_RIG_NETNS           a network namespace Kamailio and the peer run in
+#                             (`ip netns exec`); their control sockets stay on
+#                             127.0.0.1 of that namespace                default none
+#   PELEX_RIG_NAT             1: Kamailio treats its clients as a provider treats
+#                             clients behind home routers (nathelper: it answers to the
+#                             address a request came from, keeps that address for
+#                             registrations and fixes Contacts), and every call's sound
+#                             goes through a media relay (rtpengine, control port
+#                             base+30, RTP 30000-30099) that answers each side at the
+#                             address its sound comes from                default 0
+#   PELEX_RIG_SECOND_PEER_NETNS, PELEX_RIG_SECOND_PEER_ADDRESS
+#                             namespace and address of the second peer (default: the
+#                             same as the first peer's)
 #
 # `start` prints the settings as KEY=VALUE lines and writes them to
 # DIR/rig.env; it returns when both peer users are registered. Users and
@@ -53,6 +69,11 @@ answer_mode=${PELEX_RIG_PEER_ANSWER:-auto}
 peer_player=${PELEX_RIG_PEER_PLAYER:-null}
 peer_voice=${PELEX_RIG_PEER_VOICE:-tone}
 second_peer=${PELEX_RIG_SECOND_PEER:-0}
+address=${PELEX_RIG_ADDRESS:-127.0.0.1}
+netns=${PELEX_RIG_NETNS:-}
+nat=${PELEX_RIG_NAT:-0}
+second_netns=${PELEX_RIG_SECOND_PEER_NETNS:-$netns}
+second_address=${PELEX_RIG_SECOND_PEER_ADDRESS:-$address}
 reg_expires=${PELEX_RIG_REG_EXPIRES:-3600}
 reg_min_expires=$(( reg_expires < 60 ? reg_expires : 60 ))
 
@@ -88,6 +109,9 @@ set_ports() {
     rtp_last=$((base_port + 29))
     second_port=$((base_port + 5))
     second_ctrl_port=$((base_port + 7))
+    relay_port=$((base_port + 30))
+    relay_first=30000
+    relay_last=30099
 }
 
 password_of() { awk -v u="$1" '$1 == u { print $2 }' "$here/users.txt"; }
@@ -109,12 +133,13 @@ stop_one() {
     rm -f "$dir/$name.pid"
 }
 
-render() {  # template output [peer port, ctrl port, rtp ports, player, source]
-    sed -e "s|@STATE_DIR@|$dir|g" -e "s|@SIP_PORT@|$sip_port|g" -e "s|@REJECT_PORT@|$reject_port|g" \
+render() {  # template output [peer port, ctrl port, rtp ports, player, source, peer address]
+    sed -e "s|@STATE_DIR@|$dir|g" -e "s|@ADDRESS@|$address|g" -e "s|@PEER_ADDRESS@|${8:-$address}|g" -e "s|@SIP_PORT@|$sip_port|g" -e "s|@REJECT_PORT@|$reject_port|g" \
         -e "s|@PEER_PORT@|${3:-$peer_port}|g" -e "s|@CTRL_PORT@|${4:-$ctrl_port}|g" \
         -e "s|@ANSWER_MODE@|$answer_mode|g" -e "s|@RTP_PORTS@|${5:-$rtp_first-$rtp_last}|g" \
         -e "s|@PLAYER@|${6:-alsa,null}|g" -e "s|@SOURCE@|${7:-aufile,$dir/peer-tone.wav}|g" \
         -e "s|@REG_EXPIRES@|$reg_expires|g" -e "s|@REG_MIN_EXPIRES@|$reg_min_expires|g" \
+        -e "s|@RELAY_PORT@|${relay_port:-0}|g" \
         -e "s|@PW_1001@|$(password_of 1001)|g" -e "s|@PW_1002@|$(password_of 1002)|g" \
         -e "s|@PW_1004@|$(password_of 1004)|g" "$1" > "$2"
 }
@@ -124,17 +149,17 @@ write_users() {
     printf 'table_name(str) table_version(int)\nsubscriber:7\n' > "$dir/db/version"
     {
         echo 'id(int,auto) username(str) domain(str,null) password(str) ha1(str,null) ha1b(str,null)'
-        awk '!/^#/ && NF == 2 { n++; printf "%d:%s:127.0.0.1:%s::\n", n, $1, $2 }' "$here/users.txt"
+        awk '!/^#/ && NF == 2 { n++; printf "%d:%s:%s:%s::\n", n, $1, a, $2 }' a="$address" "$here/users.txt"
     } > "$dir/db/subscriber"
 }
 
-write_tone() {  # a 1 kHz tone, 8 kHz 16-bit mono, 10 s: what the peer sends
-    python3 - "$1" <<'PY'
+write_tone() {  # a 1 kHz tone, 8 kHz 16-bit mono, $2 s (10): what the peer sends
+    python3 - "$1" "${2:-10}" <<'PY'
 import math, struct, sys, wave
+period = b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * 1000 * i / 8000))) for i in range(8))
 with wave.open(sys.argv[1], "wb") as w:
     w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)
-    w.writeframes(b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * 1000 * i / 8000)))
-                           for i in range(80000)))
+    w.writeframes(period * (1000 * int(sys.argv[2])))
 PY
 }
 
@@ -192,8 +217,41 @@ peer_devices() {
     echo "$player $source"
 }
 
+# Becomes "$@" leading a session of its own, inside network namespace $1
+# when one is named (run it in the background: `spawn NS CMD... &`).
+spawn() {
+    local ns=$1
+    shift
+    if [ -n "$ns" ]; then exec setsid ip netns exec "$ns" "$@"; else exec setsid "$@"; fi
+}
+
+# The media relay for clients behind routers (PELEX_RIG_NAT=1): rtpengine in
+# user space, taking each side's address from the sound it sends. It learns
+# an address from the first packet (rtpengine's default waits 3 s before it
+# believes one, which would hide how soon the phone itself is heard again).
+start_relay() {
+    spawn "$netns" rtpengine --config-file=none --foreground --log-stderr --log-level=6 --table=-1 \
+        --interface="$address" --listen-ng="127.0.0.1:$relay_port" --port-min=$relay_first \
+        --port-max=$relay_last --num-threads=2 --delete-delay=0 --endpoint-learning=immediate \
+        > "$dir/rtpengine.log" 2>&1 < /dev/null &
+    echo $! > "$dir/rtpengine.pid"
+    wait_for 10 "the media relay" relay_answers
+}
+
+relay_answers() {
+    local probe='import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.settimeout(0.2)
+s.sendto(b"rig d7:command4:pinge", ("127.0.0.1", int(sys.argv[1])))
+sys.exit(0 if b"pong" in s.recv(200) else 1)'
+    if [ -n "$netns" ]; then ip netns exec "$netns" python3 -c "$probe" "$relay_port"
+    else python3 -c "$probe" "$relay_port"; fi
+}
+
 start_registrar() {
-    setsid kamailio -DD -E -m 32 -M 4 -Y "$dir" -f "$dir/kamailio.cfg" >> "$dir/kamailio.log" 2>&1 < /dev/null &
+    local defines=()
+    [ "$nat" != 1 ] || defines=(-A WITH_NAT)
+    spawn "$netns" kamailio -DD -E -m 32 -M 4 -Y "$dir" "${defines[@]}" -f "$dir/kamailio.cfg" \
+        >> "$dir/kamailio.log" 2>&1 < /dev/null &
     echo $! > "$dir/kamailio.pid"
     wait_for 10 "Kamailio" kamcmd -s "unix:$dir/kamailio.ctl" core.version
 }
@@ -207,8 +265,10 @@ start() {
     local devices
     devices=$(peer_devices)
     mkdir -p "$dir/baresip"
+    # Where Kamailio runs, for a later start-registrar.
+    printf 'netns=%q\nnat=%q\n' "$netns" "$nat" > "$dir/rig.settings"
     write_users
-    write_tone "$dir/peer-tone.wav"
+    write_tone "$dir/peer-tone.wav" "${PELEX_RIG_PEER_TONE_SECONDS:-10}"
     [ "$peer_voice" != melody ] || write_melody "$dir/peer-melody.wav"
     render "$here/kamailio.cfg.in" "$dir/kamailio.cfg"
     # shellcheck disable=SC2086
@@ -218,12 +278,15 @@ start() {
     if [ "$second_peer" = 1 ]; then
         mkdir -p "$dir/baresip2"
         render "$here/baresip.config.in" "$dir/baresip2/config" "$second_port" "$second_ctrl_port" \
-            "$((base_port + 8))-$((base_port + 9))" alsa,pulse "aufile,$dir/peer-tone.wav"
+            "$((base_port + 8))-$((base_port + 9))" alsa,pulse "aufile,$dir/peer-tone.wav" "$second_address"
         render "$here/baresip.second.accounts.in" "$dir/baresip2/accounts"
         : > "$dir/baresip2/contacts"
     fi
 
     : > "$dir/kamailio.log"
+    if [ "$nat" = 1 ] && ! start_relay; then
+        stop; exit 1
+    fi
     if ! start_registrar; then
         stop; exit 1
     fi
@@ -235,12 +298,12 @@ start() {
     fi
     PULSE_SERVER=$peer_server PULSE_SINK=${PELEX_RIG_PEER_SINK:-peer_speaker} \
         PULSE_SOURCE=${PELEX_RIG_PEER_SOURCE:-peer_mic} \
-        setsid baresip -f "$dir/baresip" > "$dir/baresip.log" 2>&1 < /dev/null &
+        spawn "$netns" baresip -f "$dir/baresip" > "$dir/baresip.log" 2>&1 < /dev/null &
     echo $! > "$dir/baresip.pid"
     if [ "$second_peer" = 1 ]; then
         PULSE_SERVER=${PULSE_SERVER:?rig.sh: the second peer plays through PulseAudio: set PULSE_SERVER} \
             PULSE_SINK=${PELEX_RIG_SECOND_PEER_SINK:-pair_speaker} \
-            setsid baresip -f "$dir/baresip2" > "$dir/baresip2.log" 2>&1 < /dev/null &
+            spawn "$second_netns" baresip -f "$dir/baresip2" > "$dir/baresip2.log" 2>&1 < /dev/null &
         echo $! > "$dir/baresip2.pid"
     fi
     if ! wait_for 15 "the peer's registrations" registered; then
@@ -248,6 +311,7 @@ start() {
     fi
     {
         echo "PELEX_RIG_DIR=$dir"
+        echo "PELEX_RIG_ADDRESS=$address"
         echo "PELEX_RIG_SIP_PORT=$sip_port"
         echo "PELEX_RIG_REJECT_PORT=$reject_port"
         echo "PELEX_RIG_PEER_PORT=$peer_port"
@@ -257,10 +321,16 @@ start() {
         if [ "$second_peer" = 1 ]; then
             echo "PELEX_RIG_SECOND_PEER_PORT=$second_port"
             echo "PELEX_RIG_SECOND_PEER_CTRL_PORT=$second_ctrl_port"
+            echo "PELEX_RIG_SECOND_PEER_RTP_FIRST=$((base_port + 8))"
+            echo "PELEX_RIG_SECOND_PEER_RTP_LAST=$((base_port + 9))"
         fi
         echo "PELEX_RIG_PHONE_USER=1000"
         echo "PELEX_RIG_PHONE_PASSWORD=$(password_of 1000)"
         echo "PELEX_RIG_REG_EXPIRES=$reg_expires"
+        if [ "$nat" = 1 ]; then
+            echo "PELEX_RIG_RELAY_RTP_FIRST=$relay_first"
+            echo "PELEX_RIG_RELAY_RTP_LAST=$relay_last"
+        fi
     } > "$dir/rig.env"
     if [ -n "${PELEX_RIG_OWNER_PID:-}" ]; then
         setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; PELEX_RIG_OWNER_PID= "$2" stop --dir "$3"' \
@@ -274,6 +344,7 @@ stop() {
     stop_one baresip2
     stop_one baresip
     stop_one kamailio
+    stop_one rtpengine
     # The watchdog may be the caller: end it last, and not ourselves.
     if [ -f "$dir/watchdog.pid" ] && [ "$(cat "$dir/watchdog.pid")" != "$(ps -o sid= $$ | tr -d ' ')" ]; then
         stop_one watchdog
@@ -295,6 +366,8 @@ case $cmd in
     stop-registrar) stop_one kamailio ;;
     start-registrar)
         running kamailio && { echo "rig.sh: Kamailio already running" >&2; exit 1; }
+        # shellcheck disable=SC1091
+        [ ! -f "$dir/rig.settings" ] || . "$dir/rig.settings"
         start_registrar ;;
     status) status ;;
     *) echo "usage: rig.sh start|stop|status|stop-registrar|start-registrar [--dir DIR]" >&2; exit 2 ;;

@@ -37,6 +37,8 @@ struct SipRigOptions {
     std::string peerPlayer = "null";
     /// What the peer sends: "tone" (1 kHz), "melody" or "mic" (source peer_mic).
     std::string peerVoice = "tone";
+    /// How long the peer's tone lasts, in seconds (it is not repeated).
+    int peerToneSeconds = 10;
 
     /// The peer at a desk: it plays what it hears to its speaker and sends
     /// what its microphone records, both on the sound server in $PULSE_SERVER.
@@ -49,7 +51,24 @@ struct SipRigOptions {
     /// A second peer, user 1004, answering by itself and playing into sink
     /// pair_speaker of $PULSE_SERVER.
     bool secondPeer = false;
+
+    /// These options as rig.sh's settings ("PELEX_RIG_...=... " for a shell command line).
+    std::string environment() const {
+        return "PELEX_RIG_PEER_ANSWER=" + peerAnswer + " PELEX_RIG_REG_EXPIRES=" +
+               std::to_string(registrationLifetime) + " PELEX_RIG_PEER_PLAYER=" + peerPlayer +
+               " PELEX_RIG_PEER_VOICE=" + peerVoice + " PELEX_RIG_PEER_TONE_SECONDS=" + std::to_string(peerToneSeconds) +
+               " PELEX_RIG_SECOND_PEER=" + (secondPeer ? "1" : "0") + " ";
+    }
 };
+
+/// Puts the KEY=VALUE lines of a rig's settings file into this process's
+/// environment (for the accessors below and for child processes).
+inline void loadRigSettings(const std::string& file) {
+    std::ifstream settings(file);
+    for (std::string line; std::getline(settings, line);)
+        if (const auto eq = line.find('='); eq != std::string::npos)
+            ::setenv(line.substr(0, eq).c_str(), line.substr(eq + 1).c_str(), 1);
+}
 
 class SipRig {
 public:
@@ -58,20 +77,13 @@ public:
         stop();  // a rig left over in the same folder
         const std::string base = setting("PELEX_RIG_BASE_PORT", "auto");
         const std::string command = "PELEX_RIG_OWNER_PID=" + std::to_string(::getpid()) +
-                                    " PELEX_RIG_BASE_PORT=" + base + " PELEX_RIG_PEER_ANSWER=" + options.peerAnswer +
-                                    " PELEX_RIG_REG_EXPIRES=" + std::to_string(options.registrationLifetime) +
-                                    " PELEX_RIG_PEER_PLAYER=" + options.peerPlayer +
-                                    " PELEX_RIG_PEER_VOICE=" + options.peerVoice +
-                                    " PELEX_RIG_SECOND_PEER=" + (options.secondPeer ? "1" : "0") + " " +
-                                    script() + " start --dir '" + dir() + "' > '" + dir() + ".start.log' 2>&1";
+                                    " PELEX_RIG_BASE_PORT=" + base + " " + options.environment() + script() +
+                                    " start --dir '" + dir() + "' > '" + dir() + ".start.log' 2>&1";
         if (std::system(command.c_str()) != 0) {
             stop();
             throw std::runtime_error("the SIP rig did not start; see " + dir() + ".start.log");
         }
-        std::ifstream settings(dir() + "/rig.env");
-        for (std::string line; std::getline(settings, line);)
-            if (const auto eq = line.find('='); eq != std::string::npos)
-                ::setenv(line.substr(0, eq).c_str(), line.substr(eq + 1).c_str(), 1);
+        loadRigSettings(dir() + "/rig.env");
     }
     ~SipRig() { stop(); }
     SipRig(const SipRig&) = delete;
@@ -89,10 +101,12 @@ public:
     /// The peer's RTP ports.
     static int peerRtpFirst() { return std::stoi(setting("PELEX_RIG_PEER_RTP_FIRST", "5080")); }
     static int peerRtpLast() { return std::stoi(setting("PELEX_RIG_PEER_RTP_LAST", "5099")); }
-    /// "127.0.0.1:<port>" of the registrar that answers a wrong password with 401.
-    static std::string serverAddress() { return "127.0.0.1:" + std::to_string(sipPort()); }
+    /// The address the registrar and the peer use (127.0.0.1 on the loopback rig).
+    static std::string address() { return setting("PELEX_RIG_ADDRESS", "127.0.0.1"); }
+    /// "<address>:<port>" of the registrar that answers a wrong password with 401.
+    static std::string serverAddress() { return address() + ":" + std::to_string(sipPort()); }
     /// The same registrar on the port that answers a wrong password with 403.
-    static std::string rejectingServerAddress() { return "127.0.0.1:" + std::to_string(rejectPort()); }
+    static std::string rejectingServerAddress() { return address() + ":" + std::to_string(rejectPort()); }
     /// Stops the registrar (Kamailio) alone; it forgets every registration.
     static void stopRegistrar() { run("stop-registrar"); }
     /// Starts the registrar again on the same ports. Throws when it does not start.

@@ -185,6 +185,21 @@ double toneSeconds(std::span<const std::int16_t> samples, int rate, double frequ
     return double(hits) * criteria.blockMs / 1000.0;
 }
 
+double toneContinuity(std::span<const std::int16_t> samples, int rate, double frequency, int blockMs,
+                      double minRatio) {
+    const auto blocks = toneBlocks(samples, rate, frequency, blockMs);
+    if (blocks.empty()) return 0;
+    std::vector<double> levels;
+    for (const auto& b : blocks) levels.push_back(b.amplitude);
+    std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
+    const double usual = levels[levels.size() / 2];
+    if (usual < 500) return 0;
+    const auto held = std::count_if(blocks.begin(), blocks.end(), [&](const ToneBlock& b) {
+        return b.amplitude >= minRatio * usual && b.share >= 0.5;
+    });
+    return double(held) / double(blocks.size());
+}
+
 std::optional<std::size_t> firstAbove(std::span<const std::int16_t> samples, int threshold, std::size_t from) {
     for (std::size_t i = from; i < samples.size(); ++i)
         if (std::abs(int(samples[i])) >= threshold) return i;

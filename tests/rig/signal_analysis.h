@@ -77,6 +77,14 @@ std::optional<std::size_t> toneOnset(std::span<const std::int16_t> samples, int 
 /// amplitude and share criteria, counted singly).
 double toneSeconds(std::span<const std::int16_t> samples, int rate, double frequency,
                    const ToneCriteria& criteria = {});
+/// How continuously a steady tone arrived: the share (0 to 1) of blocks of
+/// `blockMs` in which the tone holds at least `minRatio` of its usual level
+/// (the median of the blocks; by default half, -6 dB) and at least half of
+/// the block's power. A 20 ms packet lost and not concealed silences more
+/// than half of at least one 20 ms block, so it fails that block. 0 when the
+/// tone is not there at all.
+double toneContinuity(std::span<const std::int16_t> samples, int rate, double frequency, int blockMs = 20,
+                      double minRatio = 0.5);
 /// The first sample at or after `from` whose magnitude reaches `threshold`
 /// (the start of a click or burst), or nothing.
 std::optional<std::size_t> firstAbove(std::span<const std::int16_t> samples, int threshold, std::size_t from = 0);

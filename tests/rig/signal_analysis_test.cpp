@@ -104,6 +104,17 @@ TEST(SignalAnalysis, ToneUnderNoiseIsFoundButNoiseAloneAndQuietTonesAreNot) {
     EXPECT_NEAR(blocks[3].share, 0.5, 0.15);
 }
 
+TEST(SignalAnalysis, ContinuityCountsEachUnconcealedLostPacketAsOneBrokenBlock) {
+    auto tone = makeTone(1000, 10, 8000);
+    EXPECT_DOUBLE_EQ(toneContinuity(tone, 8000, 1000), 1.0);
+    // Every tenth 20 ms packet lost and played as silence, out of step with the blocks.
+    for (std::size_t packet = 3; packet * 160 + 216 < tone.size(); packet += 10)
+        std::fill_n(tone.begin() + static_cast<long>(packet * 160 + 56), 160, 0);
+    EXPECT_NEAR(toneContinuity(tone, 8000, 1000), 0.9, 0.01);
+    EXPECT_EQ(toneContinuity(makeSilence(2, 8000), 8000, 1000), 0);
+    EXPECT_EQ(toneContinuity(makeTone(700, 2, 8000), 8000, 1000), 0) << "another tone is not this one";
+}
+
 TEST(SignalAnalysis, FirstAboveFindsAClickAfterAGivenSample) {
     auto signal = makeSilence(1.0, 8000);
     signal[1234] = -9000;

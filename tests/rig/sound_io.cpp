@@ -232,4 +232,14 @@ std::vector<ServerStream> serverStreams(const std::string& kind) {
     return streams;
 }
 
+ClientStreams streamsOf(pid_t pid) {
+    const auto own = [pid](const std::string& kind) {
+        int count = 0;
+        for (const auto& stream : serverStreams(kind))
+            count += stream.property("application.process.id") == std::to_string(pid);
+        return count;
+    };
+    return {own("sink-inputs"), own("source-outputs")};
+}
+
 }  // namespace pelex::testing

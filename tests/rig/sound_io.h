@@ -98,5 +98,14 @@ struct ServerStream {
 };
 /// The streams of `kind` ("sink-inputs" or "source-outputs") on $PULSE_SERVER.
 std::vector<ServerStream> serverStreams(const std::string& kind);
+/// The streams a process has open on $PULSE_SERVER.
+struct ClientStreams {
+    int playback = 0;   ///< sink inputs
+    int recording = 0;  ///< source outputs
+    bool operator==(const ClientStreams&) const = default;
+};
+/// The streams of process `pid`, as the server lists them. Throws
+/// std::runtime_error when pactl fails.
+ClientStreams streamsOf(pid_t pid);
 
 }  // namespace pelex::testing
