@@ -66,8 +66,17 @@ stop_one() {
 
 pa() { PULSE_SERVER=$server pactl "$@"; }
 
-# A null sink called $1 described as $2.
-add_sink() { pa load-module module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\"" > /dev/null; }
+# A null sink called $1 described as $2, once the server lists it (PipeWire
+# makes it after answering).
+add_sink() {
+    pa load-module module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\"" > /dev/null
+    for _ in $(seq 100); do
+        pa list short sinks | cut -f2 | grep -qx "$1" && return 0
+        sleep 0.05
+    done
+    echo "sound.sh: the sink $1 did not appear" >&2
+    return 1
+}
 # A plain source $1 (described as $3) carrying what is played into sink $2.
 add_mic() {
     pa load-module module-remap-source "source_name=$1" "master=$2.monitor" \

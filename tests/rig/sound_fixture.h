@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -76,10 +77,18 @@ public:
     /// The source that carries what is played into `sink`.
     static std::string monitorOf(const std::string& sink) { return sink + ".monitor"; }
 
-    /// Adds a null sink (a further speaker) and returns its module number.
+    /// Adds a null sink (a further speaker) and returns its module number
+    /// once the server lists it (PipeWire makes it after answering).
     int addSink(const std::string& name, const std::string& description) const {
-        return std::stoi(pactl({"load-module", "module-null-sink", "sink_name=" + name,
-                                "sink_properties=\"device.description='" + description + "'\""}));
+        const int module = std::stoi(pactl({"load-module", "module-null-sink", "sink_name=" + name,
+                                            "sink_properties=\"device.description='" + description + "'\""}));
+        for (int i = 0; i < 100; ++i) {
+            std::istringstream sinks(pactl({"list", "short", "sinks"}));
+            for (std::string index, sink, rest; sinks >> index >> sink && std::getline(sinks, rest);)
+                if (sink == name) return module;
+            ::usleep(50'000);
+        }
+        throw std::runtime_error("the sink " + name + " did not appear");
     }
     /// Adds a microphone `name` that hears what is played into `feedSink`.
     int addMicrophone(const std::string& name, const std::string& feedSink, const std::string& description) const {
