@@ -28,6 +28,7 @@
 # writes them to DIR/sound.env; it returns once every device exists.
 # `stop` ends the server and its watchdog.
 set -euo pipefail
+trap 'echo "sound.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
 cmd=${1:-status}
 [ $# -gt 0 ] && shift
@@ -77,8 +78,13 @@ add_sink() {
     echo "sound.sh: the sink $1 did not appear" >&2
     return 1
 }
-# A plain source $1 (described as $3) carrying what is played into sink $2.
+# A plain source $1 (described as $3) carrying what is played into sink $2,
+# once the sink's monitor is listed (PipeWire lists it a moment after the sink).
 add_mic() {
+    for _ in $(seq 100); do
+        pa list short sources | cut -f2 | grep -qx "$2.monitor" && break
+        sleep 0.05
+    done
     pa load-module module-remap-source "source_name=$1" "master=$2.monitor" \
         "source_properties=\"device.description='$3'\"" > /dev/null
 }

@@ -82,16 +82,12 @@ public:
     int addSink(const std::string& name, const std::string& description) const {
         const int module = std::stoi(pactl({"load-module", "module-null-sink", "sink_name=" + name,
                                             "sink_properties=\"device.description='" + description + "'\""}));
-        for (int i = 0; i < 100; ++i) {
-            std::istringstream sinks(pactl({"list", "short", "sinks"}));
-            for (std::string index, sink, rest; sinks >> index >> sink && std::getline(sinks, rest);)
-                if (sink == name) return module;
-            ::usleep(50'000);
-        }
-        throw std::runtime_error("the sink " + name + " did not appear");
+        waitListed("sinks", name);
+        return module;
     }
     /// Adds a microphone `name` that hears what is played into `feedSink`.
     int addMicrophone(const std::string& name, const std::string& feedSink, const std::string& description) const {
+        waitListed("sources", monitorOf(feedSink));
         return std::stoi(pactl({"load-module", "module-remap-source", "source_name=" + name,
                                 "master=" + monitorOf(feedSink),
                                 "source_properties=\"device.description='" + description + "'\""}));
@@ -136,6 +132,16 @@ public:
 
 private:
     static std::string script() { return PELEX_SOUND_SCRIPT; }
+    /// Waits until `pactl list short <kind>` names `name` (5 s at most).
+    static void waitListed(const std::string& kind, const std::string& name) {
+        for (int i = 0; i < 100; ++i) {
+            std::istringstream listed(pactl({"list", "short", kind}));
+            for (std::string index, item, rest; listed >> index >> item && std::getline(listed, rest);)
+                if (item == name) return;
+            ::usleep(50'000);
+        }
+        throw std::runtime_error(name + " did not appear on the sound server");
+    }
     void signalServer(int signal) const {
         pid_t pid = 0;
         std::ifstream(dir_ + "/server.pid") >> pid;  // the process that answers clients
