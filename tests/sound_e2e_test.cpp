@@ -237,8 +237,9 @@ TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserSti
     // The goal is 20 dB. On a machine so busy that the stack's playback runs
     // dry every second or so, the echo moves each time and the canceller
     // loses it for a moment: at a load of 6 to 7 on two cores runs measured
-    // from 4 to 31 dB on either server. The bound is what it must do even
-    // then: take away at least half of the echo's power.
+    // from 4 to 31 dB on either server (as little as 1 dB beside three other
+    // sound tests, so ctest runs this one alone). The bound is what it must
+    // do even then: take away at least half of the echo's power.
     EXPECT_GE(reduction, 3) << "the canceller takes the echo away";
 }
 
