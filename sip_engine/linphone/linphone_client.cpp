@@ -37,7 +37,11 @@ public:
         : options_(std::move(options)),
           context_(std::make_shared<Context>()),
           listener_(std::make_shared<Listener>(*this)),
-          sipPort_(options_.sipPort, [context = context_] { context->markBusy(); }),
+          sipPort_(options_.sipPort,
+                   [this] {
+                       context_->markBusy();
+                       if (network_) network_->releaseHold();
+                   }),
           registrations_(context_, qtOneShotTimerFactory()),
           sessions_(context_),
           sound_(options_),
@@ -54,6 +58,7 @@ public:
         core->addListener(listener_);
         if (core->start() != 0) throw RTCError("the SIP stack did not start");
         sipPort_.claim(core);
+        if (sipPort_.waiting()) network_->holdUnreachable();
         sound_.start(core);
         context_->core = std::move(core);
         turns_.start();

@@ -52,7 +52,6 @@ void LocalSipPort::moveToWanted() {
     if (!core) return;
     listenOnUdp(*core, wanted_);
     insistOnAPort(*core);
-    core->setNetworkReachable(true);
     if (moved_) moved_();
 }
 

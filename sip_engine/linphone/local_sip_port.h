@@ -23,7 +23,8 @@ namespace pelex::sip_engine::linphone_rtc {
 class LocalSipPort {
 public:
     /// `wanted`: the fixed port, or -1 for any free port. `moved` runs when
-    /// the stack has moved to the fixed port and is about to register.
+    /// the stack has moved to the fixed port; it marks the stack's network
+    /// reachable again (as far as the network allows), so that it registers.
     LocalSipPort(int wanted, std::function<void()> moved);
 
     /// The port to configure a new core with: the fixed one, or any while a
@@ -32,6 +33,8 @@ public:
     /// Once `core` has started: makes sure it ends up on the fixed port (see
     /// above). Call after portToBind().
     void claim(const std::shared_ptr<linphone::Core>& core);
+    /// True while the stack waits, unreachable, for the fixed port.
+    bool waiting() const { return waiting_; }
     /// The core is going: a move still waiting is called off.
     void release();
 

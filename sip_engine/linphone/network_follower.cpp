@@ -31,13 +31,25 @@ void NetworkFollower::setServer(const std::string& host) {
     const bool online = network_.state().online;
     if (!told_) {
         told_ = true;
-        if (online) context_->core->setNetworkReachable(true);
+        if (online) reach();
         else tellUnreachable();
     } else if (online && context_->networkDown) {
         tellReachable();
     } else if (!online && !context_->networkDown) {
         tellUnreachable();
     }
+}
+
+void NetworkFollower::releaseHold() {
+    held_ = false;
+    if (!context_->core) return;
+    // Without the kernel's events the stack's own watch decides; with them,
+    // only once the stack was told the network is there.
+    if (!watching() || (told_ && !context_->networkDown)) reach();
+}
+
+void NetworkFollower::reach() {
+    if (!held_ && context_->core) context_->core->setNetworkReachable(true);
 }
 
 void NetworkFollower::onNetwork(NetworkChange change) {
@@ -82,7 +94,7 @@ void NetworkFollower::tellReachable() {
         core.setNetworkReachable(false);
     }
     registerNow_();
-    core.setNetworkReachable(true);
+    reach();
     if (wasDown)
         context_->post(rtc::EventType::Client, [](rtc::IRTCEventSink& sink, rtc::EventType type) {
             rtc::ClientEvent event(rtc::ClientEventType::NetworkAvailable);

@@ -44,12 +44,19 @@ public:
     /// a name leaves the watch on the route to the internet), and tells the
     /// stack whether that route is usable now.
     void setServer(const std::string& host);
+    /// While held, the stack stays unreachable whatever the network does
+    /// (it waits for its fixed SIP port, see LocalSipPort); what the network
+    /// says meanwhile is still followed and applied once released.
+    void holdUnreachable() { held_ = true; }
+    void releaseHold();
 
 private:
     void onNetwork(network::NetworkChange change);
     void onSleep(network::SleepEvent event);
     void tellUnreachable();
     void tellReachable();
+    /// Marks the stack reachable unless held.
+    void reach();
 
     std::shared_ptr<Context> context_;
     std::function<void()> registerNow_;
@@ -57,6 +64,7 @@ private:
     std::optional<network::SleepWatch> sleep_;
     bool started_ = false;
     bool told_ = false;  // the stack has been told how the network stands
+    bool held_ = false;  // see holdUnreachable
 };
 
 }  // namespace pelex::sip_engine::linphone_rtc
