@@ -18,7 +18,12 @@ void writeId(SettingsStore& store, const char16_t* name, const std::string& id) 
 }  // namespace
 
 sip_engine::AudioChoice SettingsAudioChoices::load() {
-    return {readId(*store_, kAudioInValue), readId(*store_, kAudioOutValue), readId(*store_, kAudioRingValue)};
+    sip_engine::AudioChoice choice{readId(*store_, kAudioInValue), readId(*store_, kAudioOutValue),
+                                   readId(*store_, kAudioRingValue)};
+    // Only an explicit "0" switches the canceller off: a missing or unreadable
+    // value (every store from before the switch existed) keeps it on.
+    choice.echoCancel = store_->ReadRegValue(kAudioOptionKey, kEchoCancelValue) != u"0";
+    return choice;
 }
 
 void SettingsAudioChoices::save(const sip_engine::AudioChoice& choice) {
@@ -26,6 +31,7 @@ void SettingsAudioChoices::save(const sip_engine::AudioChoice& choice) {
     writeId(*store_, kAudioInValue, choice.microphone);
     writeId(*store_, kAudioOutValue, choice.speaker);
     writeId(*store_, kAudioRingValue, choice.ring);
+    store_->SetRegValue(kAudioOptionKey, kEchoCancelValue, choice.echoCancel ? u"1" : u"0");
 }
 
 }  // namespace pelex::control

@@ -5,7 +5,9 @@
 //     "AudioIn"   the microphone's device id, "" for the desktop's default
 //     "AudioOut"  the speaker's device id, "" for the desktop's default
 //     "AudioRing" the ring's device id, "" for the desktop's default output
-// A value that cannot be read stands for the desktop's default.
+//     "EchoCancel" "0" when the user switched echo cancellation off, else "1"
+// A value that cannot be read stands for the desktop's default (for
+// "EchoCancel": on).
 
 #include <memory>
 
@@ -18,6 +20,7 @@ inline constexpr char16_t kAudioOptionKey[] = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Mi
 inline constexpr char16_t kAudioInValue[] = u"AudioIn";
 inline constexpr char16_t kAudioOutValue[] = u"AudioOut";
 inline constexpr char16_t kAudioRingValue[] = u"AudioRing";
+inline constexpr char16_t kEchoCancelValue[] = u"EchoCancel";
 
 class SettingsAudioChoices : public sip_engine::AudioChoiceStore {
 public:

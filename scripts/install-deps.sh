@@ -17,6 +17,8 @@ packages=(
   # a private sound server for sound tests and the demo; the ALSA plugin that
   # lets baresip play and record through it
   pulseaudio pulseaudio-utils libasound2-plugins
+  # the same tests on PipeWire's PulseAudio server, as Debian's desktops run it
+  pipewire pipewire-pulse wireplumber
   # desktop, accessibility and D-Bus for GUI tests and the demo
   xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi
   # stand-ins for the desktop's notification server and tray in GUI tests

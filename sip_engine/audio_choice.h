@@ -3,7 +3,8 @@
 // microphone and the speaker of calls, and the device the phone rings on.
 // Devices are named by the SIP stack's device id ("PulseAudio Unknown:
 // Headset", whose part after ": " is the device's description); an empty id
-// stands for the desktop's default device.
+// stands for the desktop's default device. The echo canceller's switch is
+// kept with them: it belongs to the same room, microphone and speaker.
 
 #include <string>
 
@@ -15,6 +16,9 @@ struct AudioChoice {
     /// Where the ring of an incoming call sounds; empty: the desktop's
     /// default output (as its alert sounds do), whatever the call speaker is.
     std::string ring;
+    /// Whether calls cancel the echo of the speaker in the microphone (and
+    /// suppress steady noise with it); on unless the user switched it off.
+    bool echoCancel = true;
     bool operator==(const AudioChoice&) const = default;
 };
 

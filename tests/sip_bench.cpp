@@ -5,9 +5,15 @@
 //                             every second as the control sends it)
 //   peer_call_cpu_percent     the peer user agent's share on the same call (it plays
 //                             through the same sound server, in real time)
+//   call_cpu_to_peer_ratio    the first over the second
+//   call_cpu_percent_without_echo_cancellation
+//                             the phone's share on the same call with echo cancellation off
+//   echo_cancellation_cpu_percent
+//                             what echo cancellation costs: the difference of the two
 //   init_to_registered_ms     Init() until the registered outcome (median of 5)
 //   connect_to_connected_ms   Connect() to an auto-answering peer until CONNECTED (median of 11)
 //   peer_call_setup_ms        the same call placed by the peer user agent itself (median of 11)
+//   call_cpu_thread           the phone's share on that call for each thread that used any of it
 //   idle_cpu_percent          one core's share used while registered and idle for 30 s
 //   idle_cpu_thread           the same share for each thread that used any of it
 //   idle_rss_mb               resident memory at the end of that idle time
@@ -55,6 +61,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using pelex::testing::BaresipControl;
 using pelex::testing::EngineDriver;
+using pelex::testing::linphoneWithChoices;
 using pelex::testing::SipRig;
 using pelex::testing::SipRigOptions;
 using pelex::testing::SoundRig;
@@ -126,8 +133,11 @@ double residentMb() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-std::unique_ptr<EngineDriver> registeredPhone(BaresipControl* peer = nullptr) {
-    auto phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword);
+std::unique_ptr<EngineDriver> registeredPhone(BaresipControl* peer = nullptr,
+                                              std::shared_ptr<pelex::sip_engine::AudioChoiceStore> choices = nullptr) {
+    auto phone = choices ? std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser,
+                                                          SipRig::kPhonePassword, linphoneWithChoices(choices))
+                         : std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword);
     phone->engine->Init();
     if (!phone->waitForEvent("RegOK 2", 10s, peer)) throw std::runtime_error("no registration");
     return phone;
@@ -164,17 +174,21 @@ bool peerEstablishedOutgoing(const BaresipControl& peer) {
     return false;
 }
 
+struct CallCost {
+    double phone = 0, peer = 0;  // percent of a core
+};
+
 /// The cost of a connected call on both ends, with sound through a private
 /// PulseAudio: each end plays what it hears to its own speaker and sends
 /// what its own microphone records, in real time (the peer through ALSA's
-/// pulse plugin), so both do the same work.
-void measureCallCost() {
-    SoundRig sound;
-    unsetenv("PELEX_SIP_AUDIO");
-    SipRig rig(SipRigOptions::peerOnSoundServer());
-    BaresipControl peer(SipRig::peerControlPort());
+/// pulse plugin), so both do the same work. The peer cancels no echo.
+CallCost callCost(BaresipControl& peer, bool echoCancel, bool perThread) {
+    auto choices = std::make_shared<pelex::testing::MemoryAudioChoices>();
+    choices->choice.echoCancel = echoCancel;
+    CallCost cost;
     {
-        auto phone = registeredPhone(&peer);
+        peer.clear();
+        auto phone = registeredPhone(&peer, choices);
         phone->engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
         phone->engine->Connect();
         if (!phone->waitForEvent("Status Line 1 CONNECTED", 10s, &peer)) throw std::runtime_error("no call");
@@ -186,20 +200,36 @@ void measureCallCost() {
         flash.start(1000);
         const int peerPid = pidOf("baresip");
         const double ours = cpuSeconds(), theirs = cpuSecondsOf(peerPid);
+        const auto threadsBefore = threadCpuNs();
         const auto start = Clock::now();
         runLoop(30s);
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        if (perThread) printThreadShares("call_cpu_thread", threadsBefore, wall);
         const double phoneShare = 100.0 * (cpuSeconds() - ours) / wall;
         const double peerShare = 100.0 * (cpuSecondsOf(peerPid) - theirs) / wall;
         flash.stop();
         if (!phone->saw("Status Line 1 CONNECTED") || phone->saw("CallDisconnect"))
             throw std::runtime_error("the call did not last");
-        std::printf("call_cpu_percent %.2f %%\n", phoneShare);
-        std::printf("peer_call_cpu_percent %.2f %%\n", peerShare);
+        cost = {phoneShare, peerShare};
         phone->engine->Terminate();
         phone->waitForEvent("CallDisconnect", 5s, &peer);
     }
     runLoopUntilStacksStopped();
+    return cost;
+}
+
+void measureCallCost() {
+    SoundRig sound;
+    unsetenv("PELEX_SIP_AUDIO");
+    SipRig rig(SipRigOptions::peerOnSoundServer());
+    BaresipControl peer(SipRig::peerControlPort());
+    const auto with = callCost(peer, true, true);
+    const auto without = callCost(peer, false, false);
+    std::printf("call_cpu_percent %.2f %%\n", with.phone);
+    std::printf("peer_call_cpu_percent %.2f %%\n", with.peer);
+    std::printf("call_cpu_to_peer_ratio %.2f x\n", with.peer > 0 ? with.phone / with.peer : -1.0);
+    std::printf("call_cpu_percent_without_echo_cancellation %.2f %%\n", without.phone);
+    std::printf("echo_cancellation_cpu_percent %.2f %%\n", with.phone - without.phone);
     setenv("PELEX_SIP_AUDIO", "files", 1);
 }
 
@@ -281,6 +311,8 @@ int main(int argc, char** argv) {
     try {
         // First, while no stack of this process has met a sound server.
         measureCallCost();
+        // `--call-cost`: the cost of a call alone.
+        if (argc > 1 && std::string(argv[1]) == "--call-cost") return 0;
         measureCallStalls();
         setenv("PULSE_SERVER", "unix:/nonexistent", 1);
 

@@ -1,6 +1,11 @@
 // Sound through the phone's SIP engine on a real sound server: each test
 // starts its own PulseAudio (null-sink speakers and microphones), Kamailio
-// and a baresip peer that plays into the same server.
+// and a baresip peer that plays into the same server. ctest runs them again
+// on PipeWire's PulseAudio server (PELEX_SOUND_SERVER=pipewire).
+//
+// What the user says into the microphone is speech-like (syllables, not a
+// steady tone): the stack's echo canceller, on as for a user, also
+// suppresses steady noise.
 //
 // Run each case in a process of its own (ctest does): mediastreamer2 keeps
 // one connection to the sound server for the whole process while any stack
@@ -11,7 +16,11 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cmath>
+#include <iostream>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -38,13 +47,7 @@ constexpr double kUserTone = 700;   // what the user "says" into the phone's mic
 constexpr double kOtherTone = 1500;  // what is said into a microphone that must not be used
 constexpr double kTestTone = 440;   // the engine's own test tone, never to be sent in a call
 
-/// The store of the user's device choice, in memory.
-class ChoiceStore : public sip_engine::AudioChoiceStore {
-public:
-    AudioChoice load() override { return choice; }
-    void save(const AudioChoice& c) override { choice = c; }
-    AudioChoice choice;
-};
+using ChoiceStore = MemoryAudioChoices;
 
 std::string pulseId(const std::string& description) { return "PulseAudio Unknown: " + description; }
 
@@ -69,16 +72,20 @@ protected:
         if (withSoundServer) sound.emplace();
         SipRigOptions options;
         options.peerPlayer = withSoundServer ? "pulse" : "null";
+        restartSipRig(options);
+    }
+    /// A new SIP rig and peer (the sound server stays).
+    void restartSipRig(const SipRigOptions& options) {
+        peer.reset();
+        rig.reset();
         rig.emplace(options);
         peer = std::make_unique<BaresipControl>(SipRig::peerControlPort());
     }
 
     EngineDriver& registeredPhone() {
-        auto clients = sip_engine::linphone_rtc::linphoneClientFactory(nullptr, choices, [this](const std::u16string& note) {
-            notes.push_back(note);
-        });
-        phone = std::make_unique<EngineDriver>(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword,
-                                               sip_engine::ClsRTCPlatform{clients, sip_engine::linphone_rtc::qtOneShotTimerFactory()});
+        phone = std::make_unique<EngineDriver>(
+            SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword,
+            linphoneWithChoices(choices, [this](const std::u16string& note) { notes.push_back(note); }));
         phone->engine->Init();
         if (!phone->waitForEvent("RegOK 2", 10s, peer.get())) throw std::runtime_error("the phone did not register");
         return *phone;
@@ -120,6 +127,13 @@ protected:
         return voicePacketsTo(packets, SipRig::peerRtpFirst(), SipRig::peerRtpLast()) /
                std::chrono::duration<double>(talkTime).count();
     }
+    /// This process's streams of `kind` ("sink-inputs", "source-outputs").
+    static std::vector<ServerStream> ownStreams(const std::string& kind) {
+        std::vector<ServerStream> own;
+        for (auto& stream : serverStreams(kind))
+            if (stream.property("application.process.id") == std::to_string(::getpid())) own.push_back(stream);
+        return own;
+    }
     static double seconds(const SourceRecorder& recorder, double frequency) {
         const auto audio = recorder.audio();
         return toneSeconds(audio.samples, audio.rate, frequency);
@@ -149,7 +163,7 @@ TEST_F(SoundEndToEnd, EachSideHearsTheOtherThroughTheDesktopsDefaultDevices) {
     countVoice();
     callPeer("1001");
     p.pump(1s, peer.get());
-    say(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 2.0, 8000, 10000));
+    say(SoundRig::kPhoneMicFeed, makeSyllables(kUserTone, 3.0, 8000, 10000));
     p.pump(500ms, peer.get());
     hangUp();
     const double voice = voicePerSecond();
@@ -158,8 +172,75 @@ TEST_F(SoundEndToEnd, EachSideHearsTheOtherThroughTheDesktopsDefaultDevices) {
 
     EXPECT_GT(seconds(userHears, kPeerTone), 2.5) << "the peer's voice reaches the phone's speaker";
     EXPECT_EQ(seconds(userHears, kTestTone), 0);
-    EXPECT_GT(seconds(peerHears, kUserTone), 1.6) << "the user's voice reaches the peer";
+    EXPECT_GT(seconds(peerHears, kUserTone), 1.4) << "the user's voice (2 s of syllables) reaches the peer";
     EXPECT_EQ(seconds(peerHears, kTestTone), 0) << "the phone sent its test tone";
+}
+
+TEST_F(SoundEndToEnd, CallStreamsAreAPhoneCallToTheSoundServer) {
+    // So that a Bluetooth headset takes its call profile and the desktop
+    // may lower its music for the call.
+    auto& p = registeredPhone();
+    callPeer("1001");
+    std::vector<ServerStream> playback, capture;
+    ASSERT_TRUE(p.waitFor([&] {
+        playback = ownStreams("sink-inputs");
+        capture = ownStreams("source-outputs");
+        return !playback.empty() && !capture.empty();
+    }, 5s, peer.get())) << "the call plays and records through the server";
+    for (const auto& stream : playback) EXPECT_EQ(stream.property("media.role"), "phone") << "sink input " << stream.index;
+    for (const auto& stream : capture) EXPECT_EQ(stream.property("media.role"), "phone") << "source output " << stream.index;
+    hangUp();
+}
+
+TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserStillHeard) {
+    // A laptop: its microphone hears its speakers, 6 dB down and 30 ms late.
+    // The peer talks (syllables); what comes back to the peer's speaker is
+    // its own voice through the phone, once without the canceller, once with.
+    SipRigOptions options;
+    options.peerPlayer = "pulse";
+    options.peerVoice = "mic";
+    restartSipRig(options);
+    sound->addEcho(SoundRig::kPhoneSpeaker, SoundRig::kPhoneMicFeed, 30, -6);
+    auto& p = registeredPhone();
+    constexpr double kTalk = 6.0, kConverged = 2.0;
+    auto echoLevel = [&](bool cancel) {
+        choices->choice.echoCancel = cancel;
+        callPeer("1001");
+        p.pump(500ms, peer.get());
+        SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+        say(SoundRig::kPeerMicFeed, makeSyllables(kPeerTone, kTalk, 8000, 10000));
+        Audio heard = peerHears.audio();
+        double level = 0;
+        if (cancel) {
+            // With the echo gone, the user's own voice still goes through.
+            SourceRecorder userHeard(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+            say(SoundRig::kPhoneMicFeed, makeSyllables(kUserTone, 3.0, 8000, 10000));
+            EXPECT_GT(seconds(userHeard, kUserTone), 1.2) << "the user's voice (2 s of syllables) reaches the peer";
+        }
+        hangUp();
+        // The echo's level after the canceller had time to converge (the
+        // way there and back takes a few hundred ms more), to the end of the talk.
+        const std::size_t from = std::size_t((kConverged + 0.5) * heard.rate);
+        const std::size_t to = std::min(heard.samples.size(), std::size_t(kTalk * heard.rate));
+        EXPECT_GT(to, from + heard.rate) << "the peer's speaker recorded the call";
+        if (to <= from) return level;
+        level = toneLevel(std::span(heard.samples).subspan(from, to - from), heard.rate, kPeerTone);
+        return level;
+    };
+    const double without = echoLevel(false);
+    const double with = echoLevel(true);
+    const double reduction = 20 * std::log10(std::max(without, 1.0) / std::max(with, 1.0));
+    std::cout << "echo returned to the peer (" << sound->kind() << "): without cancellation " << without
+              << ", with " << with << " (peak level of the peer's voice 10000): " << reduction << " dB less\n";
+    RecordProperty("echo_reduction_db", std::to_string(reduction));
+    EXPECT_GT(without, 1000) << "the rig's echo reaches the peer when nothing cancels it";
+    // The goal is 20 dB. On a machine so busy that the stack's playback runs
+    // dry every second or so, the echo moves each time and the canceller
+    // loses it for a moment: at a load of 6 to 7 on two cores runs measured
+    // from 4 to 31 dB on either server (as little as 1 dB beside three other
+    // sound tests, so ctest runs this one alone). The bound is what it must
+    // do even then: take away at least half of the echo's power.
+    EXPECT_GE(reduction, 3) << "the canceller takes the echo away";
 }
 
 TEST_F(SoundEndToEnd, TheChosenDevicesCarryTheNextCallAndAMovedDefaultIsFollowed) {
@@ -175,8 +256,8 @@ TEST_F(SoundEndToEnd, TheChosenDevicesCarryTheNextCallAndAMovedDefaultIsFollowed
         callPeer("1001");
         p.pump(500ms, peer.get());
         {
-            SoundPlayer other(SoundRig::kPhoneMicFeed, makeTone(kOtherTone, 1.5, 8000, 10000));
-            say("headset_mic_feed", makeTone(kUserTone, 1.5, 8000, 10000));
+            SoundPlayer other(SoundRig::kPhoneMicFeed, makeSyllables(kOtherTone, 2.25, 8000, 10000));
+            say("headset_mic_feed", makeSyllables(kUserTone, 2.25, 8000, 10000));
         }
         hangUp();
         EXPECT_GT(seconds(headset, kPeerTone), 0.5) << "the chosen speaker plays the call";
@@ -213,7 +294,7 @@ TEST_F(SoundEndToEnd, ADeviceUnpluggedMidCallHandsTheCallToTheDefaultAndHangUpWo
     sound->removeModule(micModule);
     sound->removeModule(headsetModule);
     p.pump(1500ms, peer.get());
-    say(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 1.5, 8000, 10000));
+    say(SoundRig::kPhoneMicFeed, makeSyllables(kUserTone, 2.25, 8000, 10000));
     EXPECT_TRUE(p.saw("Status Line 1 CONNECTED"));
     EXPECT_FALSE(p.saw("Status Line 1 DISCONNECTED")) << "the call goes on";
     hangUp();
@@ -251,8 +332,8 @@ TEST_F(SoundEndToEnd, AHeadsetPluggedInWhileIdleCarriesTheNextCall) {
     callPeer("1001");
     p.pump(1s, peer.get());
     {
-        SoundPlayer other(SoundRig::kPhoneMicFeed, makeTone(kOtherTone, 1.5, 8000, 10000));
-        say("headset_mic_feed", makeTone(kUserTone, 1.5, 8000, 10000));
+        SoundPlayer other(SoundRig::kPhoneMicFeed, makeSyllables(kOtherTone, 2.25, 8000, 10000));
+        say("headset_mic_feed", makeSyllables(kUserTone, 2.25, 8000, 10000));
     }
     hangUp();
     EXPECT_GT(seconds(headset, kPeerTone), 1.0) << "the call is on the new default speaker";
@@ -275,7 +356,7 @@ TEST_F(SoundEndToEnd, AChosenMicrophoneUnpluggedWhileIdleLeavesNoCallSilent) {
     countVoice();
     callPeer("1001");
     p.pump(1s, peer.get());
-    say(SoundRig::kPhoneMicFeed, makeTone(kUserTone, 1.5, 8000, 10000));
+    say(SoundRig::kPhoneMicFeed, makeSyllables(kUserTone, 2.25, 8000, 10000));
     hangUp();
     EXPECT_GT(voicePerSecond(), kVoiceRateLow) << "voice packets, not the telephone events alone";
     EXPECT_GT(seconds(peerHears, kUserTone), 1.0) << "the desktop's default microphone took over";

@@ -1,6 +1,9 @@
 // Mouth-to-ear latency through the phone, beside the same path between two
-// baresip user agents, all on one private sound server and one Kamailio; and
-// the phone's share of a core during the call. Prints `name value unit`.
+// baresip user agents, all on one private sound server and one Kamailio; the
+// phone's share of a core during the call; and its echo cancellation: the
+// latency and CPU share of the user's way to the peer with it and without,
+// and how much of the peer's voice comes back to the peer when the phone's
+// microphone hears its speaker (6 dB down, 30 ms late). Prints `name value unit`.
 //
 // The mouth is the peer's microphone: tone bursts played into its feed sink
 // are recorded from that sink's monitor; the ear is the monitor of the sink
@@ -13,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -98,11 +102,75 @@ bool waitPeer(BaresipControl& peer, const std::string& type, const std::string& 
     return false;
 }
 
-/// Plays the bursts into the peer's microphone while `turn` keeps things going.
-void speak(const std::function<void()>& turn) {
-    SoundPlayer voice(SoundRig::kPeerMicFeed, bursts());
+/// Plays `samples` (by default the bursts) into `sink` while `turn` keeps things going.
+void speak(const std::function<void()>& turn, const std::string& sink = SoundRig::kPeerMicFeed,
+           std::vector<std::int16_t> samples = bursts()) {
+    SoundPlayer voice(sink, std::move(samples));
     while (!voice.wait(0ms)) turn();
 }
+
+/// A call from the phone to the peer (1001) with echo cancellation on or off.
+class PhoneCall {
+public:
+    explicit PhoneCall(BaresipControl& peer, bool echoCancel) : peer_(peer) {
+        choices_->choice.echoCancel = echoCancel;
+        phone_.engine->Init();
+        if (!phone_.waitForEvent("RegOK 2", 10s, &peer_)) throw std::runtime_error("the phone did not register");
+        phone_.engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
+        phone_.engine->HerName = u"1001";
+        phone_.engine->Connect();
+        if (!phone_.waitForEvent("Status Line 1 CONNECTED", 10s, &peer_)) throw std::runtime_error("no call");
+        phone_.pump(1500ms, &peer_);
+    }
+    ~PhoneCall() {
+        phone_.engine->Terminate();
+        phone_.waitForEvent("Status Line 1 DISCONNECTED", 5s, &peer_);
+        phone_.pump(500ms, &peer_);
+    }
+    PhoneCall(const PhoneCall&) = delete;
+    PhoneCall& operator=(const PhoneCall&) = delete;
+
+    void turn() { phone_.pump(10ms, &peer_); }
+    void pump(std::chrono::milliseconds time) { phone_.pump(time, &peer_); }
+
+private:
+    BaresipControl& peer_;
+    std::shared_ptr<MemoryAudioChoices> choices_ = std::make_shared<MemoryAudioChoices>();
+    EngineDriver phone_{SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword, linphoneWithChoices(choices_)};
+};
+
+struct Direction {
+    std::vector<double> delays;
+    double cpuShare = -1;
+};
+
+/// Bursts said at `mouthSink`, heard at `earSink`, during `call`.
+Direction measure(PhoneCall& call, const std::string& mouthSink, const std::string& earSink) {
+    SourceRecorder mouth(SoundRig::monitorOf(mouthSink));
+    SourceRecorder ear(SoundRig::monitorOf(earSink));
+    const double cpuBefore = cpuSeconds();
+    const auto wallBefore = Clock::now();
+    speak([&] { call.turn(); }, mouthSink);
+    call.pump(500ms);
+    Direction out;
+    out.cpuShare = 100.0 * (cpuSeconds() - cpuBefore) / std::chrono::duration<double>(Clock::now() - wallBefore).count();
+    out.delays = delays(mouth, ear);
+    return out;
+}
+
+/// The level of the peer's voice (syllables of 1 kHz, peak 14000) that comes
+/// back to the peer's speaker after two seconds of the call.
+double echoReturned(BaresipControl& peer, bool echoCancel) {
+    PhoneCall call(peer, echoCancel);
+    SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+    speak([&] { call.turn(); }, SoundRig::kPeerMicFeed, makeSyllables(1000, 6.0, kRate, 14000));
+    const auto heard = peerHears.audio();
+    const auto from = std::min(heard.samples.size(), std::size_t(2.5 * heard.rate));
+    const auto to = std::min(heard.samples.size(), std::size_t(6.0 * heard.rate));
+    return toneLevel(std::span(heard.samples).subspan(from, to - from), heard.rate, 1000);
+}
+
+double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
 
 }  // namespace
 
@@ -119,31 +187,27 @@ int main(int argc, char** argv) {
         SipRig rig(options);
         BaresipControl peer(SipRig::peerControlPort());
 
-        // The phone: the peer (1001) talks, the phone's speaker is the ear.
-        std::vector<double> phoneDelays;
-        double cpuShare = -1;
+        // The phone: the peer (1001) talks, the phone's speaker is the ear;
+        // then the user talks and the peer's speaker is the ear. The user's
+        // way passes the echo canceller: once with it, once without.
+        Direction toPhone, fromPhone, fromPhoneWithoutCanceller;
         {
-            EngineDriver phone(SipRig::serverAddress(), SipRig::kPhoneUser, SipRig::kPhonePassword);
-            phone.engine->Init();
-            if (!phone.waitForEvent("RegOK 2", 10s, &peer)) throw std::runtime_error("the phone did not register");
-            phone.engine->URIher = QString::fromStdString("1001@" + SipRig::serverAddress()).toStdU16String();
-            phone.engine->HerName = u"1001";
-            phone.engine->Connect();
-            if (!phone.waitForEvent("Status Line 1 CONNECTED", 10s, &peer)) throw std::runtime_error("no call");
-            phone.pump(1500ms, &peer);
-            SourceRecorder mouth(SoundRig::monitorOf(SoundRig::kPeerMicFeed));
-            SourceRecorder ear(SoundRig::monitorOf(SoundRig::kPhoneSpeaker));
-            const double cpuBefore = cpuSeconds();
-            const auto wallBefore = Clock::now();
-            speak([&] { phone.pump(10ms, &peer); });
-            phone.pump(500ms, &peer);
-            cpuShare = 100.0 * (cpuSeconds() - cpuBefore) /
-                       std::chrono::duration<double>(Clock::now() - wallBefore).count();
-            phoneDelays = delays(mouth, ear);
-            phone.engine->Terminate();
-            phone.waitForEvent("Status Line 1 DISCONNECTED", 5s, &peer);
-            phone.pump(500ms, &peer);
+            PhoneCall call(peer, true);
+            toPhone = measure(call, SoundRig::kPeerMicFeed, SoundRig::kPhoneSpeaker);
+            fromPhone = measure(call, SoundRig::kPhoneMicFeed, SoundRig::kPeerSpeaker);
         }
+        {
+            PhoneCall call(peer, false);
+            fromPhoneWithoutCanceller = measure(call, SoundRig::kPhoneMicFeed, SoundRig::kPeerSpeaker);
+        }
+        const auto& phoneDelays = toPhone.delays;
+        const double cpuShare = toPhone.cpuShare;
+
+        // A laptop: the phone's microphone hears its speaker.
+        const int echo = sound.addEcho(SoundRig::kPhoneSpeaker, SoundRig::kPhoneMicFeed, 30, -6);
+        const double echoWithout = echoReturned(peer, false);
+        const double echoWith = echoReturned(peer, true);
+        sound.removeModule(echo);
 
         // Two baresip user agents: the peer (1001) calls the second peer (1004).
         peer.clear();
@@ -162,12 +226,21 @@ int main(int argc, char** argv) {
         peer.send("hangup");
 
         print("mouth_to_ear_phone_median", median(phoneDelays), "ms");
-        print("mouth_to_ear_phone_max", phoneDelays.empty() ? -1 : *std::max_element(phoneDelays.begin(), phoneDelays.end()), "ms");
+        print("mouth_to_ear_phone_max", maxOf(phoneDelays), "ms");
         print("mouth_to_ear_phone_bursts_found", double(phoneDelays.size()), "of_10");
         print("mouth_to_ear_baresip_pair_median", median(pairDelays), "ms");
         print("mouth_to_ear_baresip_pair_max", pairDelays.empty() ? -1 : *std::max_element(pairDelays.begin(), pairDelays.end()), "ms");
         print("mouth_to_ear_baresip_pair_bursts_found", double(pairDelays.size()), "of_10");
         print("phone_cpu_share_in_call", cpuShare, "percent_of_a_core");
+        print("mouth_to_ear_to_peer_median", median(fromPhone.delays), "ms");
+        print("mouth_to_ear_to_peer_without_echo_cancellation_median", median(fromPhoneWithoutCanceller.delays), "ms");
+        print("mouth_to_ear_to_peer_bursts_found", double(fromPhone.delays.size()), "of_10");
+        print("phone_cpu_share_user_talking", fromPhone.cpuShare, "percent_of_a_core");
+        print("phone_cpu_share_user_talking_without_echo_cancellation", fromPhoneWithoutCanceller.cpuShare,
+              "percent_of_a_core");
+        print("echo_returned_without_cancellation", echoWithout, "peak_of_14000");
+        print("echo_returned_with_cancellation", echoWith, "peak_of_14000");
+        print("echo_reduction", 20 * std::log10(std::max(echoWithout, 1.0) / std::max(echoWith, 1.0)), "dB");
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pelex-sound-latency-bench: %s\n", e.what());

@@ -17,7 +17,8 @@ TEST(AudioChoiceSettings, AreThreeNewOptionValuesThatLeaveTheOthersAsTheyWere) {
     store->preset(kAudioOptionKey, u"SProfile", u"0");
     store->preset(kAudioOptionKey, u"New", u"1");
     choices.save({"PulseAudio Unknown: Headset", "PulseAudio Unknown: Böse Lautsprecher", ""});
-    EXPECT_EQ(store->writes, (std::vector<std::u16string>{u"AudioIn", u"AudioOut", u"AudioRing"}));
+    EXPECT_EQ(store->writes, (std::vector<std::u16string>{u"AudioIn", u"AudioOut", u"AudioRing", u"EchoCancel"}));
+    EXPECT_EQ(store->values.at({kAudioOptionKey, u"EchoCancel"}), u"1");
     EXPECT_EQ(store->values.at({kAudioOptionKey, u"AudioIn"}), u"PulseAudio Unknown: Headset");
     EXPECT_EQ(store->values.at({kAudioOptionKey, u"ALogin"}), u"1");
     EXPECT_EQ(store->values.at({kAudioOptionKey, u"SProfile"}), u"0");
@@ -37,6 +38,25 @@ TEST(AudioChoiceSettings, AreThreeNewOptionValuesThatLeaveTheOthersAsTheyWere) {
     // Back to the defaults.
     nextRun.save({});
     EXPECT_EQ(SettingsAudioChoices(store).load(), (sip_engine::AudioChoice{}));
+}
+
+TEST(AudioChoiceSettings, EchoCancellationIsOnUnlessSwitchedOff) {
+    auto store = std::make_shared<testing::MemorySettingsStore>();
+    // A store from before the switch existed, with devices chosen: on.
+    store->preset(kAudioOptionKey, u"AudioIn", u"PulseAudio Unknown: Headset");
+    EXPECT_TRUE(SettingsAudioChoices(store).load().echoCancel);
+
+    sip_engine::AudioChoice off{"PulseAudio Unknown: Headset", "", ""};
+    off.echoCancel = false;
+    SettingsAudioChoices(store).save(off);
+    EXPECT_EQ(store->values.at({kAudioOptionKey, u"EchoCancel"}), u"0");
+    EXPECT_EQ(SettingsAudioChoices(store).load(), off) << "kept between runs, devices and all";
+
+    // Anything but "0" (a value edited by hand, garbage) keeps it on.
+    for (const auto* text : {u"1", u"", u"yes"}) {
+        store->preset(kAudioOptionKey, u"EchoCancel", text);
+        EXPECT_TRUE(SettingsAudioChoices(store).load().echoCancel);
+    }
 }
 
 }  // namespace

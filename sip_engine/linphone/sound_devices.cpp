@@ -72,7 +72,12 @@ void SoundDevices::refresh() {
     std::vector<SoundDevice> all;
     for (const auto& d : core_->getExtendedAudioDevices()) all.push_back(describe(*d));
     offered_ = offeredDevices(all, server_);
-    pick_ = pickDevices(offered_, choice(), server_);
+    const auto chosen = choice();
+    pick_ = pickDevices(offered_, chosen, server_);
+    // Taken by the next call (the stack builds the canceller into a call's
+    // stream when it starts).
+    if (serverLink_ && core_->echoCancellationEnabled() != chosen.echoCancel)
+        core_->enableEchoCancellation(chosen.echoCancel);
 
     // A stopped server holds every stack call that opens or closes a device
     // on it until it answers again: calls go without devices meanwhile, and
@@ -127,6 +132,11 @@ void SoundDevices::choose(const AudioChoice& chosen) {
     if (store_) store_->save(chosen);
     refresh();
     moveCallsToPick();
+    // A running call that started with the canceller switches it on or off
+    // at once; one that started without it has none to switch on, and gets
+    // it from the next call on.
+    if (core_ && serverLink_)
+        for (const auto& call : core_->getCalls()) call->enableEchoCancellation(chosen.echoCancel);
 }
 
 }  // namespace pelex::sip_engine::linphone_rtc

@@ -43,7 +43,8 @@ public:
     /// without sound devices while the server does not answer (the stack
     /// would wait on it inside each call's start and end), and while the
     /// stack's list is from a server that went away (the stack fails on
-    /// those devices). A note goes to the user when what is missing changed.
+    /// those devices). The next call cancels echo as the user chose. A note
+    /// goes to the user when what is missing changed.
     void refresh();
     /// Reloads the stack's device list now if a device or card came or went
     /// since the last reload (only while no call runs and the server answers
@@ -61,7 +62,8 @@ public:
     /// The user's choice (from the store).
     AudioChoice choice() const;
     /// Keeps `choice` in the store, makes it the stack's defaults and moves a
-    /// running call over to it.
+    /// running call over to it (its echo cancellation too, where the call
+    /// started with a canceller).
     void choose(const AudioChoice& choice);
     /// Puts `call` (one that was just offered, or running) on the picked devices.
     void applyTo(linphone::Call& call);

@@ -14,6 +14,28 @@ std::string env(const char* name) {
     return value != nullptr ? value : "";
 }
 
+/// Sets up the stack's PulseAudio client, which names neither its client's
+/// nor its streams' properties and asks for 20 ms buffers: libpulse reads
+/// both from the process's environment whenever the stack connects (at start,
+/// at every device reload) and opens a stream. Set once, before the stack's
+/// first connection, and never over a value the user's environment sets.
+///  - PULSE_PROP_media.role=phone: the server gives the client's role to each
+///    of its streams that names none, so the call's streams are a phone call
+///    (a Bluetooth headset takes its call profile, the desktop may lower its
+///    music). The phone's own sounds name theirs on each stream (the ring is
+///    an event: sound::AlertPlayer).
+///  - PULSE_LATENCY_MSEC=40: 40 ms buffers instead of 20. On a busy machine
+///    the 20 ms playback buffer ran dry several times in five seconds; each
+///    time the echo moved against what the canceller had learnt and came
+///    back. Measured here: echo 15 dB down instead of 8 (and steadier),
+///    fewer wake-ups of libpulse's thread, mouth-to-ear latency about
+///    135 ms instead of 110 (the bound is 150). It applies to the phone's
+///    own alert sounds too, which need no more.
+void prepareStackSoundClient() {
+    ::setenv("PULSE_PROP_media.role", "phone", 0);
+    ::setenv("PULSE_LATENCY_MSEC", "40", 0);
+}
+
 }  // namespace
 
 std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort, bool networkWatched) {
@@ -41,7 +63,14 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     // the stack would keep a record of every call in memory for as long as
     // it runs (its default bound is none).
     config->setInt("misc", "history_max_size", 0);
-    config->setInt("sound", "echocancellation", 0);
+    // Calls cancel the echo of the speaker in the microphone (a laptop's
+    // speakers and microphone share a room), with the stack's speex
+    // canceller; it also suppresses steady noise on the microphone. The
+    // user's switch (AudioChoice::echoCancel) is applied once the devices
+    // are known. In file mode nothing is played that could come back, and
+    // the suppressor would only take the test tone for noise.
+    config->setInt("sound", "echocancellation", options.audioFromFiles ? 0 : 1);
+    config->setString("sound", "ec_filter", "MSSpeexEC");
     // The jitter buffer starts at 40 ms and adapts to the network from
     // there; the stack's 60 ms start made the mouth-to-ear delay on a
     // quiet network about 210 to 270 ms instead of about 100 ms.
@@ -63,6 +92,7 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     config->setInt("video", "display", 0);
     applyNetworkSettings(*config, networkWatched);
 
+    prepareStackSoundClient();
     auto core = factory->createCoreWithConfig(config, nullptr);
     if (!core) throw rtc::RTCError("the SIP stack did not start");
     core->enableAutoIterate(false);

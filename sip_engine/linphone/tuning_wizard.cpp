@@ -3,6 +3,7 @@
 #include <linphone++/linphone.hh>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -71,6 +72,11 @@ void runTuningWizard(std::shared_ptr<linphone::Core> core, std::shared_ptr<Sound
     ring->setAccessibleName(QStringLiteral("Ring"));
     ring->setToolTip(QStringLiteral("Where an incoming call rings; the desktop's default output rings even "
                                     "while a headset is the call's speaker."));
+    auto* echoCancel = new QCheckBox(QStringLiteral("Cancel &echo from the speaker"), &dialog);
+    echoCancel->setChecked(before.echoCancel);
+    echoCancel->setAccessibleName(QStringLiteral("Echo cancellation"));
+    echoCancel->setToolTip(QStringLiteral("Keeps the caller from hearing themselves through your speakers and "
+                                          "microphone; not needed with a headset."));
     auto* status = new QLabel(&dialog);
     status->setWordWrap(true);
     status->setAccessibleName(QStringLiteral("Audio status"));
@@ -81,6 +87,7 @@ void runTuningWizard(std::shared_ptr<linphone::Core> core, std::shared_ptr<Sound
     form->addRow(QStringLiteral("&Microphone:"), microphone);
     form->addRow(QStringLiteral("&Speaker:"), speaker);
     form->addRow(QStringLiteral("&Ring:"), ring);
+    form->addRow(echoCancel);
     form->addRow(testPlayback, testCapture);
     form->addRow(status);
     form->addRow(buttons);
@@ -139,7 +146,7 @@ void runTuningWizard(std::shared_ptr<linphone::Core> core, std::shared_ptr<Sound
         if (testCapture->isChecked()) core->stopEchoTester();
         core->stopRinging();
     }
-    if (accepted) sound->choose({chosenId(microphone), chosenId(speaker), chosenId(ring)});
+    if (accepted) sound->choose({chosenId(microphone), chosenId(speaker), chosenId(ring), echoCancel->isChecked()});
     else sound->refresh();
     if (dialog.windowHandle()) dialog.windowHandle()->setTransientParent(nullptr);
 }

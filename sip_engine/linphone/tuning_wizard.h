@@ -1,6 +1,7 @@
 #pragma once
 // The audio tuning dialog: choose the microphone, the speaker and the ring's
-// device among the devices the phone offers, try them, and keep the choice.
+// device among the devices the phone offers, switch echo cancellation on or
+// off, try them, and keep the choice.
 
 #include <filesystem>
 #include <memory>

@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -79,6 +80,10 @@ TEST(TuningWizard, OutlivesTheClientThatOpenedItAndStillKeepsTheChoice) {
         client->Shutdown();
         client.reset();  // the engine lets go of its client
         for (auto* box : dialog->findChildren<QComboBox*>()) box->setCurrentIndex(0);  // the desktop's defaults
+        const auto switches = dialog->findChildren<QCheckBox*>();
+        ASSERT_EQ(switches.size(), 1);
+        EXPECT_TRUE(switches.front()->isChecked()) << "echo cancellation shows as on, as stored";
+        switches.front()->setChecked(false);
         dialog->accept();
         closed = true;
     });
@@ -86,7 +91,7 @@ TEST(TuningWizard, OutlivesTheClientThatOpenedItAndStillKeepsTheChoice) {
     opened->InvokeTuningWizard(0);
     EXPECT_TRUE(closed);
     EXPECT_EQ(store->saves, 1) << "OK keeps the choice";
-    EXPECT_EQ(store->choice, AudioChoice{}) << "the desktop's defaults, as chosen";
+    EXPECT_EQ(store->choice, (AudioChoice{"", "", "", false})) << "the desktop's defaults, no echo cancellation";
 }
 
 TEST(TuningWizard, SitsOverItsParentAndLeavesNoWindowBehind) {

@@ -17,11 +17,29 @@
 #include <thread>
 
 #include "sip_engine/cls_rtc.h"
+#include "sip_engine/audio_choice.h"
+#include "sip_engine/linphone/linphone_client.h"
 #include "sip_engine/linphone/qt_one_shot_timer.h"
 #include "sip_engine/tests/recording_events.h"
 #include "tests/rig/baresip_control.h"
 
 namespace pelex::testing {
+
+/// The user's choice of sound devices (and echo cancellation), in memory.
+class MemoryAudioChoices : public sip_engine::AudioChoiceStore {
+public:
+    sip_engine::AudioChoice load() override { return choice; }
+    void save(const sip_engine::AudioChoice& c) override { choice = c; }
+    sip_engine::AudioChoice choice;
+};
+
+/// liblinphone on the desktop's sound server, taking the user's choice from
+/// `choices` and telling `note` (if any) about missing devices.
+inline sip_engine::ClsRTCPlatform linphoneWithChoices(std::shared_ptr<sip_engine::AudioChoiceStore> choices,
+                                                      sip_engine::linphone_rtc::SoundNoteHandler note = {}) {
+    return {sip_engine::linphone_rtc::linphoneClientFactory(nullptr, std::move(choices), std::move(note)),
+            sip_engine::linphone_rtc::qtOneShotTimerFactory()};
+}
 
 class EngineDriver {
 public:

@@ -94,8 +94,35 @@ std::vector<std::int16_t> makeTone(double frequency, double seconds, int rate, d
     return samples;
 }
 
+std::vector<std::int16_t> makeSyllables(double frequency, double seconds, int rate, double peak) {
+    const auto count = static_cast<std::size_t>(std::lround(seconds * rate));
+    const auto syllable = static_cast<std::size_t>(rate / 5), period = static_cast<std::size_t>(rate * 3 / 10);
+    const auto edge = static_cast<std::size_t>(rate / 50);
+    constexpr double kLevels[] = {1.0, 0.6, 0.85, 0.5, 0.75};  // stressed and unstressed syllables
+    std::vector<std::int16_t> samples(count, 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = i % period;
+        if (at >= syllable) continue;
+        const std::size_t fromEdge = std::min(at, syllable - 1 - at);
+        const double envelope =
+            fromEdge >= edge ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * double(fromEdge) / double(edge));
+        const double level = kLevels[(i / period) % std::size(kLevels)];
+        samples[i] = static_cast<std::int16_t>(
+            std::lround(peak * level * envelope * std::sin(2 * std::numbers::pi * frequency * double(i) / rate)));
+    }
+    return samples;
+}
+
 std::vector<std::int16_t> makeSilence(double seconds, int rate) {
     return std::vector<std::int16_t>(static_cast<std::size_t>(std::lround(seconds * rate)), 0);
+}
+
+double toneLevel(std::span<const std::int16_t> samples, int rate, double frequency, int blockMs) {
+    const auto blocks = toneBlocks(samples, rate, frequency, blockMs);
+    if (blocks.empty()) return 0;
+    double power = 0;
+    for (const auto& b : blocks) power += b.amplitude * b.amplitude;
+    return std::sqrt(power / double(blocks.size()));
 }
 
 double rms(std::span<const std::int16_t> samples) {

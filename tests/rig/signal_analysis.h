@@ -31,6 +31,11 @@ void writeWav(const std::filesystem::path& path, const Audio& audio);
 
 /// A sine of `frequency` Hz, `peak` amplitude (0 to 32767), `seconds` long.
 std::vector<std::int16_t> makeTone(double frequency, double seconds, int rate, double peak = 8000);
+/// Speech-like bursts of `frequency` Hz, `seconds` long: syllables of 200 ms
+/// (soft 20 ms edges, peaks varying between `peak` and half of it) with
+/// 100 ms pauses, so that a noise suppressor cannot take them for a steady
+/// noise. About two thirds of the time carries the tone.
+std::vector<std::int16_t> makeSyllables(double frequency, double seconds, int rate, double peak = 8000);
 /// `seconds` of silence.
 std::vector<std::int16_t> makeSilence(double seconds, int rate);
 
@@ -51,6 +56,10 @@ struct ToneBlock {
 /// The tone's level in consecutive blocks of `blockMs` milliseconds.
 std::vector<ToneBlock> toneBlocks(std::span<const std::int16_t> samples, int rate, double frequency,
                                   int blockMs = 50);
+
+/// The tone's level over the whole of `samples`: the root mean square of its
+/// block amplitudes (pauses count as silence), in sample units.
+double toneLevel(std::span<const std::int16_t> samples, int rate, double frequency, int blockMs = 50);
 
 /// What counts as the tone being present in a block.
 struct ToneCriteria {

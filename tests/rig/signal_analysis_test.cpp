@@ -40,6 +40,35 @@ TEST(SignalAnalysis, ToneAmplitudeReadsThePeakOnAndBetweenBinsAndIgnoresOtherFre
     EXPECT_GT(toneAmplitude(makeTone(1003, 0.05, rate, 8000), rate, 1000), 8000 * 0.8);
 }
 
+TEST(SignalAnalysis, SyllablesCarryTheToneTwoThirdsOfTheTimeInBurstsOfVaryingLoudness) {
+    constexpr int rate = 8000;
+    const auto speech = makeSyllables(700, 3.0, rate, 8000);
+    ASSERT_EQ(speech.size(), 3u * rate);
+    ToneCriteria quietToo;
+    quietToo.minAmplitude = 2000;
+    EXPECT_NEAR(toneSeconds(speech, rate, 700, quietToo), 2.0, 0.25);
+    // Pauses between the syllables, and no syllable as loud as the next.
+    const auto blocks = toneBlocks(speech, rate, 700);
+    int pauses = 0;
+    double loudest = 0, quietest = 1e9;
+    for (const auto& b : blocks) {
+        if (b.amplitude < 100) ++pauses;
+        else if (b.share > 0.9) loudest = std::max(loudest, b.amplitude), quietest = std::min(quietest, b.amplitude);
+    }
+    EXPECT_GE(pauses, 9) << "a pause after each of the ten syllables";
+    EXPECT_NEAR(loudest, 8000, 8000 * 0.15);
+    EXPECT_LT(quietest, 0.6 * loudest);
+    EXPECT_EQ(toneSeconds(speech, rate, 1500), 0);
+    // Its level: a steady tone's peak, less for pauses and quieter syllables;
+    // 6 dB down halves it.
+    EXPECT_NEAR(toneLevel(makeTone(700, 1.0, rate, 8000), rate, 700), 8000, 8000 * 0.05);
+    const double level = toneLevel(speech, rate, 700);
+    EXPECT_GT(level, 8000 * 0.4);
+    EXPECT_LT(level, 8000 * 0.8);
+    EXPECT_NEAR(toneLevel(makeSyllables(700, 3.0, rate, 4000), rate, 700), level / 2, level * 0.05);
+    EXPECT_LT(toneLevel(speech, rate, 1500), 8000 * 0.02);
+}
+
 TEST(SignalAnalysis, OnsetIsFoundWithinOneBlockAndNeedsARunOfBlocks) {
     constexpr int rate = 8000;
     const auto signal = concat({makeSilence(0.73, rate), makeTone(1000, 1.0, rate, 4000), makeSilence(0.5, rate)});

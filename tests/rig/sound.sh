@@ -4,7 +4,12 @@
 # the sink's monitor, and what a test plays into a "feed" sink is what a
 # program "hears" from the matching microphone source.
 #
-#   sound.sh start|stop|status [--dir DIR]
+#   sound.sh start|stop|status [--dir DIR] [--server pulseaudio|pipewire]
+#
+# --server pipewire runs PipeWire with its PulseAudio server (pipewire,
+# wireplumber and pipewire-pulse, as Debian's desktops do) on a private
+# runtime folder and session bus instead of PulseAudio itself; clients and
+# devices are the same.
 #
 # Devices (sink and source names; descriptions in brackets):
 #   phone_speaker              sink    the phone's speaker, the default sink [Phone speaker]
@@ -17,22 +22,30 @@
 # Settings (environment):
 #   PELEX_SOUND_DIR        state folder (socket, logs, pid)   default /tmp/pelex-sound-$UID
 #   PELEX_SOUND_OWNER_PID  when set, the server stops itself once that process is gone
+#   PELEX_SOUND_SERVER     pulseaudio or pipewire, as --server      default pulseaudio
 #
 # `start` prints the settings as KEY=VALUE lines (PULSE_SERVER among them) and
 # writes them to DIR/sound.env; it returns once every device exists.
 # `stop` ends the server and its watchdog.
 set -euo pipefail
+trap 'echo "sound.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
 cmd=${1:-status}
 [ $# -gt 0 ] && shift
 dir=${PELEX_SOUND_DIR:-/tmp/pelex-sound-$(id -u)}
+kind=${PELEX_SOUND_SERVER:-pulseaudio}
 while [ $# -gt 0 ]; do
     case $1 in
         --dir) dir=$2; shift 2 ;;
+        --server) kind=$2; shift 2 ;;
         *) echo "sound.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
-server="unix:$dir/native"
+case $kind in
+    pulseaudio) server="unix:$dir/native" ;;
+    pipewire) server="unix:$dir/runtime/pulse/native" ;;
+    *) echo "sound.sh: --server must be pulseaudio or pipewire" >&2; exit 2 ;;
+esac
 
 # A process group with a member that is not a zombie (an ended process whose
 # parent is gone may stay a zombie where nothing reaps orphans).
@@ -54,10 +67,24 @@ stop_one() {
 
 pa() { PULSE_SERVER=$server pactl "$@"; }
 
-# A null sink called $1 described as $2.
-add_sink() { pa load-module module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\"" > /dev/null; }
-# A plain source $1 (described as $3) carrying what is played into sink $2.
+# A null sink called $1 described as $2, once the server lists it (PipeWire
+# makes it after answering).
+add_sink() {
+    pa load-module module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\"" > /dev/null
+    for _ in $(seq 100); do
+        pa list short sinks | cut -f2 | grep -qx "$1" && return 0
+        sleep 0.05
+    done
+    echo "sound.sh: the sink $1 did not appear" >&2
+    return 1
+}
+# A plain source $1 (described as $3) carrying what is played into sink $2,
+# once the sink's monitor is listed (PipeWire lists it a moment after the sink).
 add_mic() {
+    for _ in $(seq 100); do
+        pa list short sources | cut -f2 | grep -qx "$2.monitor" && break
+        sleep 0.05
+    done
     pa load-module module-remap-source "source_name=$1" "master=$2.monitor" \
         "source_properties=\"device.description='$3'\"" > /dev/null
 }
@@ -80,6 +107,35 @@ keep_sinks_fast() {
     for sink in "$@"; do pa suspend-sink "$sink" 0; done
 }
 
+# PulseAudio itself. -n: no default.pa (no hardware probing, no D-Bus); the
+# server never exits by itself while the harness owns it.
+start_pulseaudio() {
+    XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+        --use-pid-file=no --realtime=no --high-priority=no --log-target="file:$dir/pulse.log" \
+        -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+        > "$dir/pulse.out" 2>&1 < /dev/null &
+    echo $! > "$dir/pulseaudio.pid"
+    echo $! > "$dir/server.pid"
+}
+
+# PipeWire, its session manager and its PulseAudio server, in one process
+# group with a session bus of their own (WirePlumber needs one). No sound
+# card is found in a private runtime folder without a user session: the
+# null sinks below are the only devices. server.pid names the process that
+# answers PulseAudio clients (what freezing the server stops).
+start_pipewire() {
+    XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home setsid bash -c '
+        dbus-daemon --session --address="unix:path=$1/bus" --nofork --nopidfile &
+        for _ in $(seq 50); do [ -S "$1/bus" ] && break; sleep 0.1; done
+        export DBUS_SESSION_BUS_ADDRESS="unix:path=$1/bus"
+        pipewire &
+        wireplumber &
+        pipewire-pulse &
+        echo $! > "$1/server.pid"
+        wait' pipewire "$dir" > "$dir/pulse.log" 2>&1 < /dev/null &
+    echo $! > "$dir/pulseaudio.pid"
+}
+
 start() {
     if running pulseaudio; then
         echo "sound.sh: already running in $dir" >&2
@@ -88,16 +144,10 @@ start() {
     rm -rf "$dir/runtime" "$dir/home"
     mkdir -p "$dir"
     mkdir -m 700 "$dir/runtime" "$dir/home"
-    rm -f "$dir/native"
-    # -n: no default.pa (no hardware probing, no D-Bus); the server never
-    # exits by itself while the harness owns it.
-    XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-        --use-pid-file=no --realtime=no --high-priority=no --log-target="file:$dir/pulse.log" \
-        -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
-        > "$dir/pulse.out" 2>&1 < /dev/null &
-    echo $! > "$dir/pulseaudio.pid"
+    rm -f "$dir/native" "$dir/server.pid"
+    "start_$kind"
     local up=0
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
         if pa info > /dev/null 2>&1; then up=1; break; fi
         running pulseaudio || break
         sleep 0.1
@@ -114,9 +164,11 @@ start() {
     add_mic peer_mic peer_mic_feed "Peer microphone"
     pa set-default-sink phone_speaker
     pa set-default-source phone_mic
-    keep_sinks_fast phone_speaker phone_mic_feed peer_speaker peer_mic_feed
+    # PipeWire drives idle sinks in short quanta by itself.
+    [ "$kind" = pipewire ] || keep_sinks_fast phone_speaker phone_mic_feed peer_speaker peer_mic_feed
     {
         echo "PELEX_SOUND_DIR=$dir"
+        echo "PELEX_SOUND_SERVER=$kind"
         echo "PULSE_SERVER=$server"
         echo "PELEX_SOUND_PHONE_SPEAKER=phone_speaker"
         echo "PELEX_SOUND_PHONE_MIC_FEED=phone_mic_feed"
@@ -126,8 +178,8 @@ start() {
         echo "PELEX_SOUND_PEER_MIC=peer_mic"
     } > "$dir/sound.env"
     if [ -n "${PELEX_SOUND_OWNER_PID:-}" ]; then
-        setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; PELEX_SOUND_OWNER_PID= "$2" stop --dir "$3"' \
-            watchdog "$PELEX_SOUND_OWNER_PID" "$here/sound.sh" "$dir" > /dev/null 2>&1 < /dev/null &
+        setsid bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; PELEX_SOUND_OWNER_PID= "$2" stop --dir "$3" "$4" "$5"' \
+            watchdog "$PELEX_SOUND_OWNER_PID" "$here/sound.sh" "$dir" --server "$kind" > /dev/null 2>&1 < /dev/null &
         echo $! > "$dir/watchdog.pid"
     fi
     cat "$dir/sound.env"
@@ -136,7 +188,7 @@ start() {
 stop() {
     stop_one keepers
     stop_one pulseaudio
-    rm -f "$dir/native"
+    rm -f "$dir/native" "$dir/server.pid"
     if [ -f "$dir/watchdog.pid" ] && [ "$(cat "$dir/watchdog.pid")" != "$(ps -o sid= $$ | tr -d ' ')" ]; then
         stop_one watchdog
     fi
@@ -144,8 +196,8 @@ stop() {
 }
 
 status() {
-    if running pulseaudio; then echo "pulseaudio running (pid $(cat "$dir/pulseaudio.pid"), $server)"; return 0; fi
-    echo "pulseaudio stopped"
+    if running pulseaudio; then echo "$kind running (pid $(cat "$dir/pulseaudio.pid"), $server)"; return 0; fi
+    echo "$kind stopped"
     return 1
 }
 
@@ -153,5 +205,5 @@ case $cmd in
     start) start ;;
     stop) stop ;;
     status) status ;;
-    *) echo "usage: sound.sh start|stop|status [--dir DIR]" >&2; exit 2 ;;
+    *) echo "usage: sound.sh start|stop|status [--dir DIR] [--server pulseaudio|pipewire]" >&2; exit 2 ;;
 esac

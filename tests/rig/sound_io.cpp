@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <sstream>
 #include <stdexcept>
@@ -206,29 +207,39 @@ std::string pactl(const std::vector<std::string>& arguments) {
     return out;
 }
 
-namespace {
-
-/// How many of the objects `pactl list <kind>` lists (each opening with a line
-/// "<heading> #n") carry the process id `pid`.
-int countOf(const std::string& kind, const std::string& heading, pid_t pid) {
-    const std::string tag = "application.process.id = \"" + std::to_string(pid) + "\"";
+std::vector<ServerStream> serverStreams(const std::string& kind) {
+    std::vector<ServerStream> streams;
     std::istringstream in(pactl({"list", kind}));
-    int count = 0;
-    bool ours = false;
+    auto trimmed = [](std::string text) {
+        const auto first = text.find_first_not_of(" \t");
+        return first == std::string::npos ? std::string() : text.substr(first);
+    };
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind(heading + " #", 0) == 0) {
-            count += ours;
-            ours = false;
+        if (const auto hash = line.find('#'); line.rfind("Sink Input #", 0) == 0 || line.rfind("Source Output #", 0) == 0) {
+            streams.emplace_back().index = std::stoi(line.substr(hash + 1));
+            continue;
         }
-        if (line.find(tag) != std::string::npos) ours = true;
+        if (streams.empty()) continue;
+        const auto text = trimmed(line);
+        if (text.rfind("Owner Module: ", 0) == 0) {
+            const auto value = text.substr(14);
+            if (!value.empty() && std::isdigit(static_cast<unsigned char>(value[0])) != 0)
+                streams.back().ownerModule = std::stoi(value);
+        } else if (const auto eq = text.find(" = \""); eq != std::string::npos && text.back() == '"') {
+            streams.back().properties[text.substr(0, eq)] = text.substr(eq + 4, text.size() - eq - 5);
+        }
     }
-    return count + ours;
+    return streams;
 }
 
-}  // namespace
-
 ClientStreams streamsOf(pid_t pid) {
-    return {countOf("sink-inputs", "Sink Input", pid), countOf("source-outputs", "Source Output", pid)};
+    const auto own = [pid](const std::string& kind) {
+        int count = 0;
+        for (const auto& stream : serverStreams(kind))
+            count += stream.property("application.process.id") == std::to_string(pid);
+        return count;
+    };
+    return {own("sink-inputs"), own("source-outputs")};
 }
 
 }  // namespace pelex::testing

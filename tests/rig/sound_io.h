@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -84,6 +85,19 @@ private:
 /// output. Throws std::runtime_error when it fails.
 std::string pactl(const std::vector<std::string>& arguments);
 
+/// A stream on the server, from `pactl list sink-inputs` / `source-outputs`.
+struct ServerStream {
+    int index = -1;
+    int ownerModule = -1;                           ///< -1: a client's stream
+    std::map<std::string, std::string> properties;  ///< "media.role" -> "phone", quotes removed
+    /// The property `key`, or "" where it is not set.
+    std::string property(const std::string& key) const {
+        const auto it = properties.find(key);
+        return it == properties.end() ? std::string() : it->second;
+    }
+};
+/// The streams of `kind` ("sink-inputs" or "source-outputs") on $PULSE_SERVER.
+std::vector<ServerStream> serverStreams(const std::string& kind);
 /// The streams a process has open on $PULSE_SERVER.
 struct ClientStreams {
     int playback = 0;   ///< sink inputs
