@@ -92,11 +92,11 @@ void AlertPlayer::stop() {
 void AlertPlayer::start(std::shared_ptr<const PcmSound> sound, const StreamTags& tags, const std::string& device) {
     pa_context* context = server_->loop().context();
     if (!context || !sound || sound->samples.empty()) return;
-    const pa_sample_spec spec{formatOf(*sound), static_cast<std::uint32_t>(sound->sampleRate),
-                              static_cast<std::uint8_t>(sound->channels)};
-    if (!pa_sample_spec_valid(&spec)) return;
+    const pa_sample_spec sampleFormat{formatOf(*sound), static_cast<std::uint32_t>(sound->sampleRate),
+                                      static_cast<std::uint8_t>(sound->channels)};
+    if (!pa_sample_spec_valid(&sampleFormat)) return;
     const auto properties = proplistOf(tags);
-    pa_stream* stream = pa_stream_new_with_proplist(context, tags.name.c_str(), &spec, nullptr, properties.get());
+    pa_stream* stream = pa_stream_new_with_proplist(context, tags.name.c_str(), &sampleFormat, nullptr, properties.get());
     if (!stream) return;
     current_.reset(new Playback{*this, std::move(sound), tags, device});
     current_->stream = stream;

@@ -28,7 +28,7 @@ struct PcmSound {
 struct StreamTags {
     std::string role;     ///< media.role: "event" for alerts, "phone" for a call's sound
     std::string name;     ///< media.name: what the desktop's mixer shows
-    std::string eventId;  ///< event.id of the sound naming spec ("phone-incoming-call"), or empty
+    std::string eventId;  ///< event.id, the desktop sound theme's name ("phone-incoming-call"), or empty
 };
 
 class AlertPlayer {
