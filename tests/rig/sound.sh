@@ -66,11 +66,20 @@ stop_one() {
 }
 
 pa() { PULSE_SERVER=$server pactl "$@"; }
+# Loads a module, trying again for a while: PipeWire's PulseAudio server
+# answers before PipeWire itself can make devices ("Not supported" then).
+load() {
+    for _ in $(seq 50); do
+        pa load-module "$@" > /dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    pa load-module "$@" > /dev/null
+}
 
 # A null sink called $1 described as $2, once the server lists it (PipeWire
 # makes it after answering).
 add_sink() {
-    pa load-module module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\"" > /dev/null
+    load module-null-sink "sink_name=$1" "sink_properties=\"device.description='$2'\""
     for _ in $(seq 100); do
         pa list short sinks | cut -f2 | grep -qx "$1" && return 0
         sleep 0.05
@@ -85,8 +94,8 @@ add_mic() {
         pa list short sources | cut -f2 | grep -qx "$2.monitor" && break
         sleep 0.05
     done
-    pa load-module module-remap-source "source_name=$1" "master=$2.monitor" \
-        "source_properties=\"device.description='$3'\"" > /dev/null
+    load module-remap-source "source_name=$1" "master=$2.monitor" \
+        "source_properties=\"device.description='$3'\""
 }
 
 # An idle null sink renders in blocks of its largest latency (2 s), and a

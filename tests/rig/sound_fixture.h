@@ -16,6 +16,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "tests/rig/sound_io.h"
 
@@ -103,12 +105,20 @@ public:
         // the graph's one clock.
         if (kind_ == "pulseaudio") load.push_back("adjust_time=0");
         const int module = std::stoi(pactl(load));
-        // The loopback's playback stream is the one the module owns.
-        for (const auto& stream : serverStreams("sink-inputs"))
-            if (stream.ownerModule == module)
-                pactl({"set-sink-input-volume", std::to_string(stream.index),
-                       std::to_string(std::pow(10.0, gainDb / 20.0))});  // a linear factor
-        return module;
+        // The loopback's playback stream is the one the module owns; PipeWire
+        // lists it a moment after answering.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            for (const auto& stream : serverStreams("sink-inputs"))
+                if (stream.ownerModule == module) {
+                    pactl({"set-sink-input-volume", std::to_string(stream.index),
+                           std::to_string(std::pow(10.0, gainDb / 20.0))});  // a linear factor
+                    return module;
+                }
+            if (std::chrono::steady_clock::now() > end)
+                throw std::runtime_error("the echo's loopback stream did not appear");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
     /// Removes a module (and the devices it made) as if unplugged.
     void removeModule(int module) const { pactl({"unload-module", std::to_string(module)}); }
