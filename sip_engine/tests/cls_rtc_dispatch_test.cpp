@@ -96,12 +96,7 @@ TEST_F(EngineTest, AfterTheFirstOutcomeOnlyAChangeOfOutcomeIsShownOnce) {
 }
 
 TEST_F(EngineTest, ARegistrationChangeDuringACallIsShownWhenTheCallEnds) {
-    started();
-    client->fireRegistration(RegistrationState::Registered);
-    auto call = client->fireIncoming(u"sip:1001@10.0.0.5");
-    engine->Answer();
-    client->fireSessionState(call, SessionState::Connected);
-    events.raised.clear();
+    auto call = connectedIncomingCall();
     client->fireRegistration(RegistrationState::Error);
     EXPECT_TRUE(events.raised.empty()) << "the line keeps showing the call";
     client->fireSessionState(call, SessionState::Disconnected);
@@ -155,12 +150,7 @@ TEST_F(EngineTest, SigningInWithoutANetworkWaitsForItInsteadOfFailing) {
 }
 
 TEST_F(EngineTest, ANetworkLostDuringACallIsShownInTheCallStatusAndOnTheLineWhenTheCallEnds) {
-    started();
-    client->fireRegistration(RegistrationState::Registered);
-    auto call = client->fireIncoming(u"sip:1001@10.0.0.5");
-    engine->Answer();
-    client->fireSessionState(call, SessionState::Connected);
-    events.raised.clear();
+    auto call = connectedIncomingCall();
     client->fireClientEvent(rtc::ClientEventType::NetworkUnavailable);
     client->fireRegistration(RegistrationState::NotRegistered);
     EXPECT_EQ(events.raised, (Calls{"SessionStateText Waiting for the network"})) << "the line keeps the call";

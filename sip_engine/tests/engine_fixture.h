@@ -35,6 +35,17 @@ protected:
         events.raised.clear();
     }
     std::vector<std::string>& calls() { return client->script->calls; }
+    /// Started and registered, with a call from 1001 answered and connected;
+    /// the events so far cleared.
+    std::shared_ptr<memory::MemorySession> connectedIncomingCall() {
+        started();
+        client->fireRegistration(rtc::RegistrationState::Registered);
+        auto call = client->fireIncoming(u"sip:1001@10.0.0.5");
+        engine->Answer();
+        client->fireSessionState(call, rtc::SessionState::Connected);
+        events.raised.clear();
+        return call;
+    }
 
     std::shared_ptr<memory::MemoryClient> client = std::make_shared<memory::MemoryClient>();
     memory::ManualTimers timers;
