@@ -40,6 +40,7 @@ std::unique_ptr<Pelex_MSN> createPelexControl(QWidget* parent, const QString& co
     // One connection to the desktop's sound server serves the engine's
     // devices and the control's own sounds. The engine keeps the user's
     // microphone, speaker and ring device beside the options.
+    sip_engine::linphone_rtc::prepareStackSoundClient();  // before the sound server's thread
     auto soundServer = std::make_shared<sound::SoundServer>();
     auto choices = std::make_shared<SettingsAudioChoices>(s.store);
     s.audio = std::make_shared<ServerAlertOutput>(soundServer, choices);

@@ -55,6 +55,14 @@ struct LinphoneOptions {
 /// loop on the calling thread to make progress.
 std::shared_ptr<rtc::IRTCClient> createLinphoneClient(LinphoneOptions options = LinphoneOptions::fromEnvironment());
 
+/// Sets the process environment the stack's sound-server client reads (its
+/// streams' role as a phone call, its buffer size). The stack does it itself
+/// when its first core is made; a program whose other threads may already
+/// read the environment by then (its own sound-server connection) calls
+/// this first, before starting them: changing the environment is not safe
+/// while another thread reads it.
+void prepareStackSoundClient();
+
 /// The factory the engine uses to create its client.
 rtc::RTCClientFactory linphoneClientFactory();
 /// The same, on the sound server `server` (null: each client connects on
