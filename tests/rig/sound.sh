@@ -66,15 +66,17 @@ stop_one() {
 }
 
 pa() { PULSE_SERVER=$server pactl "$@"; }
-# Loads a module, trying again for a while: PipeWire's PulseAudio server
-# answers before PipeWire itself can make devices ("Not supported" then).
-load() {
+# A pactl command that changes the server, tried again for a while:
+# PipeWire's PulseAudio server answers before PipeWire can make devices and
+# before its session manager keeps the defaults ("Not supported" then).
+again() {
     for _ in $(seq 50); do
-        pa load-module "$@" > /dev/null 2>&1 && return 0
+        pa "$@" > /dev/null 2>&1 && return 0
         sleep 0.1
     done
-    pa load-module "$@" > /dev/null
+    pa "$@" > /dev/null
 }
+load() { again load-module "$@"; }
 
 # A null sink called $1 described as $2, once the server lists it (PipeWire
 # makes it after answering).
@@ -171,8 +173,8 @@ start() {
     add_sink peer_speaker "Peer speaker"
     add_sink peer_mic_feed "Peer microphone feed"
     add_mic peer_mic peer_mic_feed "Peer microphone"
-    pa set-default-sink phone_speaker
-    pa set-default-source phone_mic
+    again set-default-sink phone_speaker
+    again set-default-source phone_mic
     # PipeWire drives idle sinks in short quanta by itself.
     [ "$kind" = pipewire ] || keep_sinks_fast phone_speaker phone_mic_feed peer_speaker peer_mic_feed
     {
