@@ -11,6 +11,7 @@
 
 #include "control/library/class_registration.h"
 #include "host/automation_adaptor.h"
+#include "host/missed_calls.h"
 #include "settings/store.h"
 #include "control/library/store_access.h"
 
@@ -117,6 +118,36 @@ TEST(HostWindow, LibraryWithoutTheClassShowsWhy) {
     HostWindow window(realLibrary(), "{00000000-0000-0000-0000-000000000001}", {});
     EXPECT_FALSE(window.createControl());
     EXPECT_NE(window.problem().indexOf(QStringLiteral("does not provide")), -1);
+}
+
+TEST(HostWindow, MissedCallsKeepTheLastTenNewestFirstAndTheUnseenUntilTheUserHasSeenThem) {
+    MissedCalls missed;
+    QSignalSpy changed(&missed, &MissedCalls::changed);
+    const QDateTime nine(QDate(2026, 12, 9), QTime(9, 0));
+    for (int i = 0; i < 12; ++i) missed.add(QString::number(1000 + i), nine.addSecs(60 * i));
+    ASSERT_EQ(missed.calls().size(), MissedCalls::kKept);
+    EXPECT_EQ(missed.calls().front().caller, "1011");
+    EXPECT_EQ(missed.calls().back().caller, "1002") << "the two oldest are forgotten";
+    EXPECT_EQ(missed.unseen(), MissedCalls::kKept) << "no more unseen than are kept";
+    EXPECT_EQ(missed.countText(), "10 missed calls");
+    const auto lines = missed.noteText().split(u'\n');
+    ASSERT_EQ(lines.size(), 10);
+    EXPECT_EQ(lines.front(), "Missed call from 1011 at 09:11");
+    EXPECT_EQ(lines.back(), "Missed call from 1002 at 09:02");
+    EXPECT_EQ(changed.count(), 12);
+
+    missed.markSeen();
+    EXPECT_EQ(missed.unseen(), 0u);
+    EXPECT_TRUE(missed.noteText().isEmpty());
+    EXPECT_TRUE(missed.countText().isEmpty());
+    EXPECT_EQ(missed.calls().size(), MissedCalls::kKept) << "seen calls stay in the list";
+    missed.markSeen();
+    EXPECT_EQ(changed.count(), 13) << "nothing new to see changes nothing";
+
+    missed.add("+15550100", nine.addSecs(3600));
+    EXPECT_EQ(missed.countText(), "1 missed call");
+    EXPECT_EQ(missed.noteText(), "Missed call from +15550100 at 10:00");
+    EXPECT_EQ(missed.calls().front().caller, "+15550100");
 }
 
 TEST(Automation, MethodsWithoutAControlDoNothing) {
