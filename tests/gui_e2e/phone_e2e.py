@@ -475,12 +475,18 @@ def desktop_tour(phone, notes, watcher):
         assert ui.texts().count(IDLE) == 1, ui.texts()
         assert not any(e.get("type") == "CALL_INCOMING" for e in peer.collect(0.5)), peer.events
 
-        step("while the window is active a call shows no notification")
+        step("while the window is active a call shows no notification; Decline on an old one leaves it ringing")
         to_the_front()
         mark = notes.mark()
         peer_calls()
         time.sleep(1)  # a notification would have come by now
         assert not notes.seen(incoming, since=mark), "a notification came while the window was active"
+        peer_quiet()
+        notes.command(invoke=n["id"], action="decline")
+        notes.wait(lambda e: e["event"] == "invoked" and e["id"] == n["id"], 5, "the stand-in to send it", since=mark)
+        time.sleep(1.5)  # a rejection would show within this time; nothing must
+        assert "Line 1 INCOMING " + number in ui.texts(), ui.texts()
+        assert not any(e.get("type") == "CALL_CLOSED" for e in peer.collect(0.5)), peer.events
         desk.key("Escape")
         wait_idle(ui, 15, "the idle text after Escape")
 
