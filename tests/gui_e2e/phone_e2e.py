@@ -467,6 +467,13 @@ def desktop_tour(phone, notes, watcher):
         assert len(notes.seen(missed)) == 1, "declined or answered calls were counted as missed"
         phone.shot("missed-call")
 
+        step("Show on the missed-call notification brings the window up; the note stays until seen")
+        to_the_back()
+        notes.command(invoke=m["id"], action="default")
+        ui._wait(lambda: desk.above(phone.window, other), 5, "the phone's window over the other one (%s over %s: %s)"
+                 % (phone.window, other, desk.stacking()))
+        assert any(t.startswith("Missed call from " + number) for t in ui.texts()), ui.texts()
+
         step("Answer on the notification of a call that has ended does nothing")
         peer_quiet()
         notes.command(invoke=n["id"], action="answer")
