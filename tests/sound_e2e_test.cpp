@@ -13,8 +13,11 @@
 // last one.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -203,6 +206,7 @@ TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserSti
     sound->addEcho(SoundRig::kPhoneSpeaker, SoundRig::kPhoneMicFeed, 30, -6);
     auto& p = registeredPhone();
     constexpr double kTalk = 6.0, kConverged = 2.0;
+    double switchedOff = 0;  // the echo once the user switched the canceller off mid-call
     auto echoLevel = [&](bool cancel) {
         choices->choice.echoCancel = cancel;
         callPeer("1001");
@@ -216,6 +220,23 @@ TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserSti
             SourceRecorder userHeard(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
             say(SoundRig::kPhoneMicFeed, makeSyllables(kUserTone, 3.0, 8000, 10000));
             EXPECT_GT(seconds(userHeard, kUserTone), 1.2) << "the user's voice (2 s of syllables) reaches the peer";
+            // The user switches the canceller off in the audio settings while
+            // the call runs: the call follows at once.
+            bool switched = false;
+            QTimer::singleShot(100, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (!dialog) return;
+                for (auto* box : dialog->findChildren<QCheckBox*>()) box->setChecked(false);
+                dialog->accept();
+                switched = true;
+            });
+            p.engine->Wizard(0);
+            EXPECT_TRUE(switched) << "the audio settings opened during the call";
+            SourceRecorder afterSwitch(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
+            say(SoundRig::kPeerMicFeed, makeSyllables(kPeerTone, 3.0, 8000, 10000));
+            const Audio back = afterSwitch.audio();
+            const auto skip = std::min(back.samples.size(), std::size_t(back.rate / 2));  // the way there and back
+            switchedOff = toneLevel(std::span(back.samples).subspan(skip), back.rate, kPeerTone);
         }
         hangUp();
         // The echo's level after the canceller had time to converge (the
@@ -231,9 +252,11 @@ TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserSti
     const double with = echoLevel(true);
     const double reduction = 20 * std::log10(std::max(without, 1.0) / std::max(with, 1.0));
     std::cout << "echo returned to the peer (" << sound->kind() << "): without cancellation " << without
-              << ", with " << with << " (peak level of the peer's voice 10000): " << reduction << " dB less\n";
+              << ", with " << with << " (peak level of the peer's voice 10000): " << reduction
+              << " dB less; switched off mid-call " << switchedOff << "\n";
     RecordProperty("echo_reduction_db", std::to_string(reduction));
     EXPECT_GT(without, 1000) << "the rig's echo reaches the peer when nothing cancels it";
+    EXPECT_GT(switchedOff, without / 2) << "switched off mid-call, the canceller takes nothing away any more";
     // The goal is 20 dB. The canceller is there about two seconds into the
     // call, but each time the stack's playback runs dry (its canceller hands
     // the far end's sound to the speaker only as microphone blocks arrive;
@@ -463,7 +486,7 @@ int main(int argc, char** argv) {
     QTemporaryDir data;
     setenv("PELEX_SIP_DATA_DIR", data.path().toLocal8Bit().constData(), 1);
     unsetenv("PELEX_SIP_AUDIO");
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);  // the audio settings are a dialog
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
