@@ -74,7 +74,10 @@ again() {
         pa "$@" > /dev/null 2>&1 && return 0
         sleep 0.1
     done
-    pa "$@" > /dev/null
+    pa "$@" > /dev/null && return 0
+    echo "sound.sh: pactl $* kept failing; the server's log ends:" >&2
+    tail -n 8 "$dir/pulse.log" >&2
+    return 1
 }
 load() { again load-module "$@"; }
 
@@ -140,6 +143,9 @@ start_pipewire() {
         for _ in $(seq 50); do [ -S "$1/bus" ] && break; sleep 0.1; done
         export DBUS_SESSION_BUS_ADDRESS="unix:path=$1/bus"
         pipewire &
+        # The session manager and the PulseAudio server give up at once when
+        # PipeWire is not listening yet (a busy machine): they start once it is.
+        for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
         wireplumber &
         pipewire-pulse &
         echo $! > "$1/server.pid"
