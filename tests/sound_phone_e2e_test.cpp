@@ -35,9 +35,11 @@ constexpr int kSlowdown = 5;
 #else
 constexpr int kSlowdown = 1;
 #endif
-/// How long after the answer an alert sound's last buffers may still play:
-/// a quarter of a second (half of one under the sanitizer).
-constexpr std::size_t drainSamples(int rate) { return static_cast<std::size_t>(rate / (kSlowdown > 1 ? 2 : 4)); }
+/// How long after the answer, on the recording's own time line, an alert
+/// sound's last buffers may still be heard: half a second. The recording
+/// lags the click by its own buffer, and on PipeWire with three sound rigs
+/// running at once the last ring came 0.35 s after the click.
+constexpr std::size_t drainSamples(int rate) { return static_cast<std::size_t>(rate / 2); }
 
 // The ring alternates two notes every 25 ms: a 50 ms block holds half of each.
 const ToneCriteria kAlert{2000, 0.15, 2, 50};
