@@ -135,6 +135,26 @@ TEST_F(CallSituations, CallerGivesUpBeforeTheAnswerAndTheRingStops) {
     expectAlertsEnded();
 }
 
+TEST_F(CallSituations, ACallNobodyAnswersEndsAtTheRingBoundAsIfTheCallerGaveUp) {
+    // The bound (300 s for a user) shortened to three seconds for the test.
+    ::setenv("PELEX_SIP_RING_BOUND", "3", 1);
+    struct Unset {
+        ~Unset() { ::unsetenv("PELEX_SIP_RING_BOUND"); }
+    } unset;
+    startRig();
+    signInAndWaitUntilReady();
+    peerCallsThePhone();
+    ASSERT_TRUE(waitFor([&] { return display() == "Line 1 INCOMING 1001"; }, 10s));
+    ASSERT_TRUE(waitFor([&] { return alertsPlayed(kRingSound) >= 1; }, 5s)) << "the phone rings";
+    // What the host keeps as a missed call: the offer ends by itself, with
+    // the same event and line as when the caller gives up.
+    ASSERT_TRUE(waitForEvent("CallDisconnect", 10s));
+    EXPECT_EQ(display(), kIdleLine);
+    ASSERT_TRUE(waitForPeer("CALL_CLOSED", "1001", 5s));
+    EXPECT_NE(peerParam("CALL_CLOSED", "1001").find("480"), std::string::npos) << peerParam("CALL_CLOSED", "1001");
+    expectAlertsEnded();
+}
+
 TEST_F(CallSituations, UserRejectsAnIncomingCallAndTheRingStops) {
     startRig();
     signInAndWaitUntilReady();

@@ -46,6 +46,11 @@ struct LinphoneOptions {
     /// keep-alives and retransmissions, which tolerate the wait, and every
     /// turn costs an idle phone its CPU.
     int idleIterateMs = 1000;
+    /// Longest ring of an unanswered incoming call, in seconds; the stack
+    /// then answers "not available" (480). It only ends a call whose cancel
+    /// never arrived: proxies give up after two or three minutes. Default:
+    /// $PELEX_SIP_RING_BOUND (a test switch) or 300.
+    int ringBoundSeconds = 300;
 
     /// The options from the environment as described above.
     static LinphoneOptions fromEnvironment();

@@ -1,5 +1,6 @@
 #include "sip_engine/linphone/stack_config.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -83,10 +84,9 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     // ends or fails): the phone's sounds are its own, and the stack's
     // tone player lingering after each call only delays the next one.
     config->setInt("sound", "tone_indications", 0);
-    // An unanswered incoming call rings until the caller gives up. The
-    // bound only ends a call whose cancel never arrived (proxies give up
-    // after two or three minutes), and it answers "not available", not busy.
-    config->setInt("sip", "inc_timeout", kIncomingCallBoundSeconds);
+    // An unanswered incoming call rings until the caller gives up; the
+    // bound answers "not available", not busy.
+    config->setInt("sip", "inc_timeout", std::max(1, options.ringBoundSeconds));
     config->setInt("sip", "inc_timeout_status_code", 480);
     config->setInt("video", "capture", 0);
     config->setInt("video", "display", 0);
@@ -123,6 +123,8 @@ LinphoneOptions LinphoneOptions::fromEnvironment() {
         }
     }
     options.audioFromFiles = env("PELEX_SIP_AUDIO") == "files";
+    if (auto bound = env("PELEX_SIP_RING_BOUND"); !bound.empty() && std::atoi(bound.c_str()) > 0)
+        options.ringBoundSeconds = std::atoi(bound.c_str());
     if (auto log = env("PELEX_SIP_LOG"); !log.empty())
         options.logFile = log == "1" ? options.dataDir / "linphone.log" : std::filesystem::path(log);
     return options;

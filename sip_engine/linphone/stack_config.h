@@ -11,9 +11,6 @@
 
 namespace pelex::sip_engine::linphone_rtc {
 
-/// Longest ring of an unanswered incoming call, in seconds.
-constexpr int kIncomingCallBoundSeconds = 300;
-
 /// A new core for `options`, not yet started, listening for SIP on local
 /// UDP port `sipPort` (-1: any free port), with its files in options.dataDir
 /// and its own turning (auto-iterate) off, set up for the network a phone
