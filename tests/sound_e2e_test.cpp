@@ -476,17 +476,3 @@ TEST_F(NoSoundServer, ThePhoneSignsInAndCallsSilentlyAndSaysSo) {
 
 }  // namespace
 }  // namespace pelex::testing
-
-// Allocations are unwound precisely, through libraries built without frame
-// pointers, so that the leak report sees the libpulse frame that
-// tests/lsan.supp names.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-
-int main(int argc, char** argv) {
-    QTemporaryDir data;
-    setenv("PELEX_SIP_DATA_DIR", data.path().toLocal8Bit().constData(), 1);
-    unsetenv("PELEX_SIP_AUDIO");
-    QApplication app(argc, argv);  // the audio settings are a dialog
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
