@@ -197,8 +197,14 @@ TEST_F(SoundEndToEnd, CallStreamsAreAPhoneCallToTheSoundServer) {
 
 TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserStillHeard) {
     // A laptop: its microphone hears its speakers, 6 dB down and 30 ms late.
-    // The peer talks (syllables); what comes back to the peer's speaker is
-    // its own voice through the phone, once without the canceller, once with.
+    // The peer talks (a voice carrying a 1 kHz tone); what comes back to the
+    // peer's speaker is its own voice through the phone, once without the
+    // canceller, once with. A bare tone would measure the canceller's worst
+    // case, not a call: an adaptive filter learns the echo's way only at the
+    // frequencies it hears. Fed the same echo on a fixed delay away from any
+    // sound server, the stack's speex canceller (libspeexdsp, as the stack
+    // sets it up) kept 17 to 28 dB of bare tone syllables away, with quarter
+    // seconds down to 5 dB, and 35 to 39 dB of a voice.
     SipRigOptions options;
     options.peerPlayer = "pulse";
     options.peerVoice = "mic";
@@ -207,14 +213,13 @@ TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserSti
     auto& p = registeredPhone();
     constexpr double kTalk = 6.0, kConverged = 2.0;
     double switchedOff = 0;  // the echo once the user switched the canceller off mid-call
-    auto echoLevel = [&](bool cancel) {
+    auto echoBack = [&](bool cancel) {
         choices->choice.echoCancel = cancel;
         callPeer("1001");
         p.pump(500ms, peer.get());
         SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
-        say(SoundRig::kPeerMicFeed, makeSyllables(kPeerTone, kTalk, 8000, 10000));
-        Audio heard = peerHears.audio();
-        double level = 0;
+        say(SoundRig::kPeerMicFeed, makeVoicedSyllables(kPeerTone, kTalk, 8000, 10000));
+        const Audio heard = peerHears.audio();
         if (cancel) {
             // With the echo gone, the user's own voice still goes through.
             SourceRecorder userHeard(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
@@ -233,41 +238,43 @@ TEST_F(SoundEndToEnd, TheEchoOfTheSpeakerInTheMicrophoneIsCancelledAndTheUserSti
             p.engine->Wizard(0);
             EXPECT_TRUE(switched) << "the audio settings opened during the call";
             SourceRecorder afterSwitch(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
-            say(SoundRig::kPeerMicFeed, makeSyllables(kPeerTone, 3.0, 8000, 10000));
+            say(SoundRig::kPeerMicFeed, makeVoicedSyllables(kPeerTone, 3.0, 8000, 10000));
             const Audio back = afterSwitch.audio();
-            const auto skip = std::min(back.samples.size(), std::size_t(back.rate / 2));  // the way there and back
-            switchedOff = toneLevel(std::span(back.samples).subspan(skip), back.rate, kPeerTone);
+            switchedOff = echoLevel(back.samples, back.rate, kPeerTone, 0.5, 3.0).level;  // after the way there and back
         }
         hangUp();
-        // The echo's level after the canceller had time to converge (the
-        // way there and back takes a few hundred ms more), to the end of the talk.
-        const std::size_t from = std::size_t((kConverged + 0.5) * heard.rate);
-        const std::size_t to = std::min(heard.samples.size(), std::size_t(kTalk * heard.rate));
-        EXPECT_GT(to, from + heard.rate) << "the peer's speaker recorded the call";
-        if (to <= from) return level;
-        level = toneLevel(std::span(heard.samples).subspan(from, to - from), heard.rate, kPeerTone);
-        return level;
+        // The echo after the canceller had time to converge (the way there
+        // and back takes a few hundred ms more), to the end of the talk.
+        EXPECT_GT(heard.samples.size(), std::size_t((kConverged + 1.5) * heard.rate)) << "the peer's speaker recorded the call";
+        return echoLevel(heard.samples, heard.rate, kPeerTone, kConverged + 0.5, kTalk);
     };
-    const double without = echoLevel(false);
-    const double with = echoLevel(true);
-    const double reduction = 20 * std::log10(std::max(without, 1.0) / std::max(with, 1.0));
-    std::cout << "echo returned to the peer (" << sound->kind() << "): without cancellation " << without
-              << ", with " << with << " (peak level of the peer's voice 10000): " << reduction
-              << " dB less; switched off mid-call " << switchedOff << "\n";
-    RecordProperty("echo_reduction_db", std::to_string(reduction));
-    EXPECT_GT(without, 1000) << "the rig's echo reaches the peer when nothing cancels it";
-    EXPECT_GT(switchedOff, without / 2) << "switched off mid-call, the canceller takes nothing away any more";
-    // The goal is 20 dB. The canceller is there about two seconds into the
-    // call, but each time the stack's playback runs dry (its canceller hands
-    // the far end's sound to the speaker only as microphone blocks arrive;
-    // up to seven times in five seconds even on an idle machine) the echo
-    // moves and comes back at full strength for up to a second and a half;
-    // between the gaps its residual wanders from 30 to 15 dB below the echo.
-    // Runs alone measured 6 to 26 dB (median 20) on PulseAudio and 4 to 28 dB
-    // on PipeWire, and as little as 1 dB beside three other sound tests, so
-    // ctest runs this one alone. The bound is what it must do even then:
-    // take away at least half of the echo's power.
-    EXPECT_GE(reduction, 3) << "the canceller takes the echo away";
+    const EchoLevel without = echoBack(false);
+    const EchoLevel with = echoBack(true);
+    const EchoReduction reduction = echoReduction(without, with);
+    std::cout << "echo returned to the peer (" << sound->kind() << "): without cancellation " << without.level
+              << ", with " << with.level << " (peak of the peer's voice 10000, of its tone 5000): " << reduction.db
+              << " dB less, " << std::lround(100 * reduction.quietShare)
+              << " % of its quarter seconds at least 20 dB down; switched off mid-call " << switchedOff
+              << "\nits quarter seconds with the canceller:";
+    for (double q : with.quarters) std::cout << ' ' << std::lround(q);
+    std::cout << "\n";
+    RecordProperty("echo_reduction_db", std::to_string(reduction.db));
+    RecordProperty("echo_quarter_seconds_20_db_down_percent", std::to_string(std::lround(100 * reduction.quietShare)));
+    EXPECT_GT(without.level, 700) << "the rig's echo reaches the peer when nothing cancels it";
+    EXPECT_GT(switchedOff, without.level / 2) << "switched off mid-call, the canceller takes nothing away any more";
+    // The goal is 20 dB. Runs alone measured 20 to 46 dB in 9 of 17 on
+    // PulseAudio (three more 17 to 20 dB) and 9 of 11 on PipeWire. In the
+    // others the echo comes back at full strength for up to a second and a
+    // half while the canceller learns it again: on PulseAudio after the
+    // stack's playback ran dry (its canceller hands the far end's sound to
+    // the speaker only as microphone blocks arrive, and it asks for a
+    // playback buffer one such block long), each gap moving the echo by a
+    // few ms. Those runs measured 5 to 10 dB, with half or more of their
+    // quarter seconds still 20 dB down. The bounds hold even then: at least
+    // half of the echo's power gone, and a third of the quarter seconds
+    // 20 dB down.
+    EXPECT_GE(reduction.db, 3) << "the canceller takes the echo away";
+    EXPECT_GE(reduction.quietShare, 1.0 / 3) << "the canceller holds the echo 20 dB down most of the time";
 }
 
 TEST_F(SoundEndToEnd, TheChosenDevicesCarryTheNextCallAndAMovedDefaultIsFollowed) {

@@ -158,16 +158,14 @@ Direction measure(PhoneCall& call, const std::string& mouthSink, const std::stri
     return out;
 }
 
-/// The level of the peer's voice (syllables of 1 kHz, peak 14000) that comes
-/// back to the peer's speaker after two seconds of the call.
-double echoReturned(BaresipControl& peer, bool echoCancel) {
+/// The peer's voice (a voice carrying 1 kHz, peak 14000) as it comes back to
+/// the peer's speaker after two seconds of the call.
+EchoLevel echoReturned(BaresipControl& peer, bool echoCancel) {
     PhoneCall call(peer, echoCancel);
     SourceRecorder peerHears(SoundRig::monitorOf(SoundRig::kPeerSpeaker));
-    speak([&] { call.turn(); }, SoundRig::kPeerMicFeed, makeSyllables(1000, 6.0, kRate, 14000));
+    speak([&] { call.turn(); }, SoundRig::kPeerMicFeed, makeVoicedSyllables(1000, 6.0, kRate, 14000));
     const auto heard = peerHears.audio();
-    const auto from = std::min(heard.samples.size(), std::size_t(2.5 * heard.rate));
-    const auto to = std::min(heard.samples.size(), std::size_t(6.0 * heard.rate));
-    return toneLevel(std::span(heard.samples).subspan(from, to - from), heard.rate, 1000);
+    return echoLevel(heard.samples, heard.rate, 1000, 2.5, 6.0);
 }
 
 double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
@@ -205,8 +203,9 @@ int main(int argc, char** argv) {
 
         // A laptop: the phone's microphone hears its speaker.
         const int echo = sound.addEcho(SoundRig::kPhoneSpeaker, SoundRig::kPhoneMicFeed, 30, -6);
-        const double echoWithout = echoReturned(peer, false);
-        const double echoWith = echoReturned(peer, true);
+        const EchoLevel echoWithout = echoReturned(peer, false);
+        const EchoLevel echoWith = echoReturned(peer, true);
+        const EchoReduction echoGone = echoReduction(echoWithout, echoWith);
         sound.removeModule(echo);
 
         // Two baresip user agents: the peer (1001) calls the second peer (1004).
@@ -238,9 +237,10 @@ int main(int argc, char** argv) {
         print("phone_cpu_share_user_talking", fromPhone.cpuShare, "percent_of_a_core");
         print("phone_cpu_share_user_talking_without_echo_cancellation", fromPhoneWithoutCanceller.cpuShare,
               "percent_of_a_core");
-        print("echo_returned_without_cancellation", echoWithout, "peak_of_14000");
-        print("echo_returned_with_cancellation", echoWith, "peak_of_14000");
-        print("echo_reduction", 20 * std::log10(std::max(echoWithout, 1.0) / std::max(echoWith, 1.0)), "dB");
+        print("echo_returned_without_cancellation", echoWithout.level, "tone_peak_of_7000");
+        print("echo_returned_with_cancellation", echoWith.level, "tone_peak_of_7000");
+        print("echo_reduction", echoGone.db, "dB");
+        print("echo_quarter_seconds_20_db_down", 100 * echoGone.quietShare, "percent");
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pelex-sound-latency-bench: %s\n", e.what());

@@ -36,6 +36,11 @@ std::vector<std::int16_t> makeTone(double frequency, double seconds, int rate, d
 /// 100 ms pauses, so that a noise suppressor cannot take them for a steady
 /// noise. About two thirds of the time carries the tone.
 std::vector<std::int16_t> makeSyllables(double frequency, double seconds, int rate, double peak = 8000);
+/// The same syllables spoken: half their loudness a voice (harmonics of a
+/// gliding pitch near 125 Hz, up to 3.4 kHz), half the tone of `frequency`
+/// Hz. Broadband like speech, which an echo canceller learns from, and still
+/// measurable by its tone.
+std::vector<std::int16_t> makeVoicedSyllables(double frequency, double seconds, int rate, double peak = 8000);
 /// `seconds` of silence.
 std::vector<std::int16_t> makeSilence(double seconds, int rate);
 
@@ -60,6 +65,24 @@ std::vector<ToneBlock> toneBlocks(std::span<const std::int16_t> samples, int rat
 /// The tone's level over the whole of `samples`: the root mean square of its
 /// block amplitudes (pauses count as silence), in sample units.
 double toneLevel(std::span<const std::int16_t> samples, int rate, double frequency, int blockMs = 50);
+
+/// The echo of a far end's tone in what the far end hears back, from `from`
+/// to `to` seconds of the recording: its level (as toneLevel) and its
+/// amplitude in each quarter second.
+struct EchoLevel {
+    double level = 0;
+    std::vector<double> quarters;
+};
+EchoLevel echoLevel(std::span<const std::int16_t> heard, int rate, double frequency, double from, double to);
+
+/// How much less echo `with` is than `without`: in dB over the whole time
+/// (0 when `without` heard none), and the share of `with`'s quarter seconds
+/// at least `quietDb` below `without`'s level (0 for none).
+struct EchoReduction {
+    double db = 0;
+    double quietShare = 0;
+};
+EchoReduction echoReduction(const EchoLevel& without, const EchoLevel& with, double quietDb = 20);
 
 /// What counts as the tone being present in a block.
 struct ToneCriteria {

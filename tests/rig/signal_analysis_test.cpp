@@ -67,6 +67,37 @@ TEST(SignalAnalysis, SyllablesCarryTheToneTwoThirdsOfTheTimeInBurstsOfVaryingLou
     EXPECT_LT(level, 8000 * 0.8);
     EXPECT_NEAR(toneLevel(makeSyllables(700, 3.0, rate, 4000), rate, 700), level / 2, level * 0.05);
     EXPECT_LT(toneLevel(speech, rate, 1500), 8000 * 0.02);
+
+    // Spoken, the same syllables carry the tone at half their loudness and a
+    // voice across the band, silent in the same pauses.
+    const auto voiced = makeVoicedSyllables(700, 3.0, rate, 8000);
+    ASSERT_EQ(voiced.size(), speech.size());
+    EXPECT_NEAR(toneLevel(voiced, rate, 700), level / 2, level * 0.1);
+    for (std::size_t pause = rate / 5; pause < voiced.size(); pause += rate * 3 / 10)
+        EXPECT_EQ(rms(std::span(voiced).subspan(pause, rate / 10)), 0) << "a pause at sample " << pause;
+    const double whole = rms(voiced), toneOnly = rms(makeSyllables(700, 3.0, rate, 4000));
+    EXPECT_GT(whole, toneOnly * 1.2) << "more than the tone";
+    EXPECT_GT(toneLevel(voiced, rate, 250) + toneLevel(voiced, rate, 2500), 100) << "sound low and high in the band";
+    EXPECT_LE(*std::ranges::max_element(voiced, {}, [](std::int16_t v) { return std::abs(v); }), 8000);
+}
+
+TEST(SignalAnalysis, EchoReductionIsTheLevelsRatioAndTheShareOfQuarterSecondsFarEnoughDown) {
+    constexpr int rate = 8000;
+    const auto echo = makeTone(1000, 4.0, rate, 2000);
+    // Cancelled 40 dB except for a burst of one second at full strength.
+    auto cancelled = makeTone(1000, 4.0, rate, 20);
+    std::copy_n(echo.begin() + 2 * rate, rate, cancelled.begin() + 2 * rate);
+    const auto without = echoLevel(echo, rate, 1000, 0.5, 4.0), with = echoLevel(cancelled, rate, 1000, 0.5, 4.0);
+    EXPECT_NEAR(without.level, 2000, 100);
+    ASSERT_EQ(with.quarters.size(), 14u) << "quarter seconds from 0.5 s to 4 s";
+    const auto r = echoReduction(without, with);
+    EXPECT_NEAR(r.db, 10 * std::log10(3.5), 0.5) << "one second of full echo in three and a half";
+    EXPECT_NEAR(r.quietShare, 10.0 / 14, 0.01);
+    EXPECT_NEAR(echoReduction(without, without).db, 0, 0.01);
+    EXPECT_EQ(echoReduction(without, without).quietShare, 0);
+    // A recording shorter than asked, or none, measures what there is.
+    EXPECT_TRUE(echoLevel(echo, rate, 1000, 5.0, 6.0).quarters.empty());
+    EXPECT_EQ(echoReduction(echoLevel({}, rate, 1000, 0, 1), with).db, 0);
 }
 
 TEST(SignalAnalysis, OnsetIsFoundWithinOneBlockAndNeedsARunOfBlocks) {
