@@ -84,6 +84,8 @@ const char* const kSettings = R"(Settings (environment variables):
   PELEX_SIP_LOCAL_PORT  Local SIP port (UDP and TCP). Default: a free port.
   PELEX_SIP_RTP_PORTS   Local RTP port range as min-max. Default: free ports.
   PELEX_SIP_AUDIO       "files": send a generated tone instead of the microphone.
+  PELEX_SIP_RING_BOUND  Seconds an unanswered incoming call may ring before the
+                        phone answers "not available" (480). Default 300.
   PELEX_SIP_LOG         "1": write the SIP stack's log into the SIP engine's
                         folder; any other text: the log file to write.
   DISPLAY, WAYLAND_DISPLAY  The display the window opens on (X11, Wayland).
