@@ -5,6 +5,7 @@
 
 #include "control/wave_sounds.h"
 #include "tests/rig/phone_fixture.h"
+#include "tests/rig/scoped_env.h"
 
 namespace pelex::testing {
 namespace {
@@ -137,10 +138,7 @@ TEST_F(CallSituations, CallerGivesUpBeforeTheAnswerAndTheRingStops) {
 
 TEST_F(CallSituations, ACallNobodyAnswersEndsAtTheRingBoundAsIfTheCallerGaveUp) {
     // The bound (300 s for a user) shortened to three seconds for the test.
-    ::setenv("PELEX_SIP_RING_BOUND", "3", 1);
-    struct Unset {
-        ~Unset() { ::unsetenv("PELEX_SIP_RING_BOUND"); }
-    } unset;
+    const ScopedEnv bound("PELEX_SIP_RING_BOUND", "3");
     startRig();
     signInAndWaitUntilReady();
     peerCallsThePhone();

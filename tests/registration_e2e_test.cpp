@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "tests/rig/phone_fixture.h"
+#include "tests/rig/scoped_env.h"
 
 namespace pelex::testing {
 namespace {
@@ -138,10 +139,7 @@ TEST_F(Registration, SigningOutWhileRegisteringShowsNothingAfterwards) {
 TEST_F(Registration, SigningInAgainAtOnceWithAFixedLocalPortRegistersFromThatPort) {
     startRig();
     const int port = SilentServer().port();  // free again once the probe is gone
-    ::setenv("PELEX_SIP_LOCAL_PORT", std::to_string(port).c_str(), 1);
-    struct Unset {
-        ~Unset() { ::unsetenv("PELEX_SIP_LOCAL_PORT"); }
-    } unset;
+    const ScopedEnv fixedPort("PELEX_SIP_LOCAL_PORT", std::to_string(port));
     const std::string contact = "@127.0.0.1:" + std::to_string(port);
     signInAndWaitUntilReady();
     ASSERT_NE(SipRig::registrations().find(contact), std::string::npos) << SipRig::registrations();

@@ -15,6 +15,7 @@
 #include "sound/sound_server.h"
 #include "tests/rig/baresip_control.h"
 #include "tests/rig/rig_fixture.h"
+#include "tests/rig/scoped_env.h"
 #include "tests/rig/signal_analysis.h"
 #include "tests/rig/sound_fixture.h"
 #include "tests/rig/sound_io.h"
@@ -94,9 +95,8 @@ TEST(SoundRig, AnAddedDeviceCanBeRemovedAndTheServerStopsWithItsOwner) {
     // Stopping the rig takes the server away.
     const std::string server = sound.server();
     sound.stop();
-    ::setenv("PULSE_SERVER", server.c_str(), 1);
+    const ScopedEnv gone("PULSE_SERVER", server);
     EXPECT_THROW(pactl({"info"}), std::runtime_error);
-    ::unsetenv("PULSE_SERVER");
 }
 
 TEST(SoundRig, TwoPeersTalkThroughTheSoundServer) {

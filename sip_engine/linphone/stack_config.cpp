@@ -123,8 +123,7 @@ LinphoneOptions LinphoneOptions::fromEnvironment() {
         }
     }
     options.audioFromFiles = env("PELEX_SIP_AUDIO") == "files";
-    if (auto bound = env("PELEX_SIP_RING_BOUND"); !bound.empty() && std::atoi(bound.c_str()) > 0)
-        options.ringBoundSeconds = std::atoi(bound.c_str());
+    if (const int bound = std::atoi(env("PELEX_SIP_RING_BOUND").c_str()); bound > 0) options.ringBoundSeconds = bound;
     if (auto log = env("PELEX_SIP_LOG"); !log.empty())
         options.logFile = log == "1" ? options.dataDir / "linphone.log" : std::filesystem::path(log);
     return options;

@@ -28,6 +28,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/rig/scoped_env.h"
 #include "tests/rig/sound_io.h"
 
 namespace pelex::testing {
@@ -47,7 +48,6 @@ public:
         char pattern[] = "/tmp/pelex-sound.XXXXXX";
         if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a folder for the sound server");
         dir_ = pattern;
-        if (const char* old = std::getenv("PULSE_SERVER")) previous_ = old;
         const std::string command = "PELEX_SOUND_OWNER_PID=" + std::to_string(::getpid()) + " " + script() +
                                     " start --dir '" + dir_ + "' --server '" + kind_ + "' > '" + dir_ +
                                     "/start.log' 2>&1";
@@ -61,7 +61,7 @@ public:
         for (std::string line; std::getline(settings, line);)
             if (const auto eq = line.find('='); eq != std::string::npos && line.compare(0, eq, "PULSE_SERVER") == 0)
                 server_ = line.substr(eq + 1);
-        ::setenv("PULSE_SERVER", server_.c_str(), 1);
+        pulseServer_.emplace("PULSE_SERVER", server_);
     }
     ~SoundRig() { stop(); }
     SoundRig(const SoundRig&) = delete;
@@ -136,8 +136,7 @@ public:
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
         dir_.clear();
-        if (previous_) ::setenv("PULSE_SERVER", previous_->c_str(), 1);
-        else ::unsetenv("PULSE_SERVER");
+        pulseServer_.reset();
     }
 
 private:
@@ -160,7 +159,7 @@ private:
     std::string kind_;
     std::string dir_;
     std::string server_;
-    std::optional<std::string> previous_;
+    std::optional<ScopedEnv> pulseServer_;  // this server's address for the process while it runs
 };
 
 }  // namespace pelex::testing

@@ -1,8 +1,7 @@
 // Runs end-to-end tests of the phone (its control, or its engine and audio
 // dialog) whose sound goes through the devices of a sound server the test
 // starts (not the stack's file test mode), in a QApplication on Qt's
-// offscreen platform. The SIP stack keeps
-// its files in a folder of the run.
+// offscreen platform. The SIP stack keeps its files in a folder of the run.
 #include <QApplication>
 #include <QTemporaryDir>
 

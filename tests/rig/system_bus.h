@@ -28,6 +28,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/rig/scoped_env.h"
+
 namespace pelex::testing {
 
 class SystemBus {
@@ -37,7 +39,6 @@ public:
         if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a folder for the bus");
         dir_ = pattern;
         address_ = "unix:path=" + dir_ + "/system_bus_socket";
-        if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) previous_ = old;
         const std::string config = std::string("--config-file=") + PELEX_SYSTEM_BUS_CONFIG;
         const std::string listen = "--address=" + address_;
         pid_ = ::fork();
@@ -54,7 +55,7 @@ public:
             stop();
             throw std::runtime_error("the private system bus did not start");
         }
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+        busAddress_.emplace("DBUS_SYSTEM_BUS_ADDRESS", address_);
     }
     ~SystemBus() { stop(); }
     SystemBus(const SystemBus&) = delete;
@@ -72,13 +73,12 @@ private:
         }
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
-        if (previous_) ::setenv("DBUS_SYSTEM_BUS_ADDRESS", previous_->c_str(), 1);
-        else ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        busAddress_.reset();
     }
 
     std::string dir_;
     std::string address_;
-    std::optional<std::string> previous_;
+    std::optional<ScopedEnv> busAddress_;  // this bus for the process while it runs
     pid_t pid_ = -1;
 };
 
