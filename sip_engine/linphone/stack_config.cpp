@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sip_engine/linphone/network_settings.h"
+#include "sip_engine/linphone/stack_pulse_card.h"
 #include "sip_engine/rtc/rtc_error.h"
 
 namespace pelex::sip_engine::linphone_rtc {
@@ -17,27 +18,16 @@ std::string env(const char* name) {
 
 }  // namespace
 
-// The stack's PulseAudio module names neither its client's nor its streams'
-// properties and asks for 20 ms buffers; libpulse reads both from the
-// environment whenever the stack connects and opens a stream.
-//  - PULSE_PROP_media.role=phone: the server gives the client's role to each
-//    of its streams that names none, so the call's streams are a phone call
-//    (a Bluetooth headset takes its call profile, the desktop may lower its
-//    music). The phone's own sounds name theirs on each stream (the ring is
-//    an event: sound::AlertPlayer).
-//  - PULSE_LATENCY_MSEC=40: 40 ms buffers instead of 20. On a busy machine
-//    the 20 ms playback buffer ran dry several times in five seconds; each
-//    time the echo moved against what the canceller had learnt and came
-//    back. Measured here: echo 15 dB down instead of 8 (and steadier),
-//    fewer wake-ups of libpulse's thread, mouth-to-ear latency about
-//    135 ms instead of 110 (the bound is 150). It applies to the phone's
-//    own alert sounds too, which need no more.
-// A value the user's environment sets is kept; once set, a second call
-// changes nothing (setenv without overwrite leaves the environment as is).
-void prepareStackSoundClient() {
-    ::setenv("PULSE_PROP_media.role", "phone", 0);
-    ::setenv("PULSE_LATENCY_MSEC", "40", 0);
-}
+// libpulse reads the client's properties from the environment whenever a
+// connection opens: PULSE_PROP_media.role=phone makes the server give the
+// role "phone" to each of the client's streams that names none, so sound the
+// stack plays by other ways than the phone's own sound-card module (ALSA's
+// PulseAudio plug-in when the phone reaches the server only through ALSA)
+// is a phone call too, and a Bluetooth headset takes its call profile. The
+// phone's own streams name their role themselves. A value the user's
+// environment sets is kept; once set, a second call changes nothing (setenv
+// without overwrite leaves the environment as is).
+void prepareStackSoundClient() { ::setenv("PULSE_PROP_media.role", "phone", 0); }
 
 std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, int sipPort, bool networkWatched) {
     std::filesystem::create_directories(options.dataDir);
@@ -95,6 +85,7 @@ std::shared_ptr<linphone::Core> createStackCore(const LinphoneOptions& options, 
     prepareStackSoundClient();  // a no-op when the program did it first
     auto core = factory->createCoreWithConfig(config, nullptr);
     if (!core) throw rtc::RTCError("the SIP stack did not start");
+    installStackPulseCard(core->cPtr());
     core->enableAutoIterate(false);
     core->setRingback("");  // no ring-back tone from the stack
     core->setUserAgent("Pelex", "2.0");
