@@ -79,6 +79,7 @@ std::vector<Device> listDevices() {
             l->devices->push_back({info->description, {}, info->name});
         },
         &listing);
+    listing.pending -= (sinks == nullptr) + (sources == nullptr);
     const bool listed = link->waitUntil([&] { return listing.pending <= 0; }, kListWithin);
     for (pa_operation* op : {sinks, sources}) {
         if (op == nullptr) continue;
@@ -112,19 +113,20 @@ MSFilter* createFilter(MSSndCard* card, MSFilterDesc* desc, const std::string& d
 }
 
 MSSndCardDesc* cardDesc() {
-    static MSSndCardDesc desc{};
-    if (desc.driver_type == nullptr) {
-        desc.driver_type = kDriver;
-        desc.detect = detect;
-        desc.init = [](MSSndCard* card) { card->data = new CardData(); };
-        desc.uninit = [](MSSndCard* card) { delete &dataOf(card); };
-        desc.create_reader = [](MSSndCard* card) {
+    static MSSndCardDesc desc = [] {
+        MSSndCardDesc d{};
+        d.driver_type = kDriver;
+        d.detect = detect;
+        d.init = [](MSSndCard* card) { card->data = new CardData(); };
+        d.uninit = [](MSSndCard* card) { delete &dataOf(card); };
+        d.create_reader = [](MSSndCard* card) {
             return createFilter(card, stackPulseCaptureDesc(), dataOf(card).source);
         };
-        desc.create_writer = [](MSSndCard* card) {
+        d.create_writer = [](MSSndCard* card) {
             return createFilter(card, stackPulsePlaybackDesc(), dataOf(card).sink);
         };
-    }
+        return d;
+    }();
     return &desc;
 }
 

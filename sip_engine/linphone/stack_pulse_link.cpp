@@ -34,7 +34,7 @@ std::shared_ptr<StackPulseLink> StackPulseLink::connect(std::chrono::millisecond
     if (link->context_ == nullptr) return nullptr;
     pa_context_set_state_callback(
         link->context_, [](pa_context*, void* self) { wakeCallback(self); }, link.get());
-    if (pa_context_connect(link->context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) return nullptr;
+    if (pa_context_connect(link->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return nullptr;
     if (pa_threaded_mainloop_start(link->loop_) < 0) return nullptr;
     Lock lock(*link);
     const bool up = link->waitUntil(
