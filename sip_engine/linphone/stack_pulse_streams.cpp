@@ -33,8 +33,9 @@ struct Buffers {
 // Each time it ran dry, the server waited to fill up again and played
 // everything after later: the echo moved against what the canceller had
 // learnt and came back at full strength for a second or more. Measured in
-// the sound rig: echo 35 to 45 dB down in 5 of 6 calls, against 20 dB or
-// more in 9 of 17 with the stack's 20 ms (or 40 ms) blocks both ways.
+// the sound rig's echo test: echo 35 to 45 dB down in 7 of 8 calls, against
+// 20 dB or more in 9 of 17 with the stack's 20 ms (or 40 ms) blocks both
+// ways; mouth to ear about 20 ms shorter, for about 1.5 % more of a core.
 constexpr Buffers kPulseAudio{10ms, 60ms, 20ms, 30ms};
 // PipeWire's PulseAudio server asks for a whole cycle of its graph at a
 // time and counts a smaller fill as dry; smaller blocks there made echo
@@ -279,18 +280,13 @@ private:
 
 // --- the filters ------------------------------------------------------------
 
-// Method tables are constant; the stack's type only lacks the const.
-MSFilterMethod captureMethods[] = {{MS_FILTER_SET_SAMPLE_RATE, setRate},
-                                   {MS_FILTER_GET_SAMPLE_RATE, getRate},
-                                   {MS_FILTER_SET_NCHANNELS, setChannels},
-                                   {MS_FILTER_GET_NCHANNELS, getChannels},
-                                   {0, nullptr}};
-
-MSFilterMethod playbackMethods[] = {{MS_FILTER_SET_SAMPLE_RATE, setRate},
-                                    {MS_FILTER_GET_SAMPLE_RATE, getRate},
-                                    {MS_FILTER_SET_NCHANNELS, setChannels},
-                                    {MS_FILTER_GET_NCHANNELS, getChannels},
-                                    {0, nullptr}};
+// Both directions take the same settings. The table is constant; the
+// stack's type only lacks the const.
+MSFilterMethod streamMethods[] = {{MS_FILTER_SET_SAMPLE_RATE, setRate},
+                                  {MS_FILTER_GET_SAMPLE_RATE, getRate},
+                                  {MS_FILTER_SET_NCHANNELS, setChannels},
+                                  {MS_FILTER_GET_NCHANNELS, getChannels},
+                                  {0, nullptr}};
 
 Capture& capture(MSFilter* f) { return static_cast<Capture&>(streamOf(f)); }
 Playback& playback(MSFilter* f) { return static_cast<Playback&>(streamOf(f)); }
@@ -311,7 +307,7 @@ MSFilterDesc* stackPulseCaptureDesc() {
         .process = [](MSFilter* f) { capture(f).process(f); },
         .postprocess = [](MSFilter* f) { capture(f).stop(f); },
         .uninit = [](MSFilter* f) { delete &streamOf(f); },
-        .methods = captureMethods,
+        .methods = streamMethods,
         .flags = 0,
     };
     return &desc;
@@ -331,7 +327,7 @@ MSFilterDesc* stackPulsePlaybackDesc() {
         .process = [](MSFilter* f) { playback(f).process(f); },
         .postprocess = [](MSFilter* f) { playback(f).close(); },
         .uninit = [](MSFilter* f) { delete &streamOf(f); },
-        .methods = playbackMethods,
+        .methods = streamMethods,
         .flags = 0,
     };
     return &desc;
