@@ -49,8 +49,8 @@ constexpr uint32_t kPlaybackBackLogMs = 60;
 constexpr uint32_t kFlowControlIntervalMs = 5000;
 constexpr uint64_t kReportEveryMs = 5000;
 
-uint32_t bytes(std::chrono::milliseconds time, const pa_sample_spec& spec) {
-    return static_cast<uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(time.count()) * 1000, &spec));
+uint32_t bytes(std::chrono::milliseconds time, const pa_sample_spec& format) {
+    return static_cast<uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(time.count()) * 1000, &format));
 }
 
 pa_buffer_attr serverChooses() {
@@ -63,7 +63,7 @@ class Stream {
 public:
     virtual ~Stream() { close(); }
     std::string device;
-    pa_sample_spec spec{PA_SAMPLE_S16LE, 8000, 1};
+    pa_sample_spec format{PA_SAMPLE_S16LE, 8000, 1};
 
     bool open() {
         link_ = StackPulseLink::connect(kConnectWithin);
@@ -74,7 +74,7 @@ public:
         StackPulseLink::Lock lock(*link_);
         std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> props(pa_proplist_new(), pa_proplist_free);
         pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "phone");
-        stream_ = pa_stream_new_with_proplist(link_->context(), "Call", &spec, nullptr, props.get());
+        stream_ = pa_stream_new_with_proplist(link_->context(), "Call", &format, nullptr, props.get());
         if (stream_ == nullptr) return false;
         pa_stream_set_state_callback(
             stream_, [](pa_stream*, void* link) { StackPulseLink::wakeCallback(link); }, link_.get());
@@ -120,19 +120,19 @@ protected:
 Stream& streamOf(MSFilter* f) { return *static_cast<Stream*>(f->data); }
 
 int setRate(MSFilter* f, void* arg) {
-    streamOf(f).spec.rate = static_cast<uint32_t>(*static_cast<int*>(arg));
+    streamOf(f).format.rate = static_cast<uint32_t>(*static_cast<int*>(arg));
     return 0;
 }
 int getRate(MSFilter* f, void* arg) {
-    *static_cast<int*>(arg) = static_cast<int>(streamOf(f).spec.rate);
+    *static_cast<int*>(arg) = static_cast<int>(streamOf(f).format.rate);
     return 0;
 }
 int setChannels(MSFilter* f, void* arg) {
-    streamOf(f).spec.channels = static_cast<uint8_t>(*static_cast<int*>(arg));
+    streamOf(f).format.channels = static_cast<uint8_t>(*static_cast<int*>(arg));
     return 0;
 }
 int getChannels(MSFilter* f, void* arg) {
-    *static_cast<int*>(arg) = streamOf(f).spec.channels;
+    *static_cast<int*>(arg) = streamOf(f).format.channels;
     return 0;
 }
 
@@ -161,7 +161,8 @@ public:
             StackPulseLink::Lock lock(*link_);
             // Started corked: what the server held before the first tick
             // would only put the microphone behind the ticker.
-            if (pa_stream_is_corked(stream_) == 1) pa_stream_cork(stream_, 0, nullptr, nullptr);
+            if (pa_stream_is_corked(stream_) == 1)
+                if (pa_operation* uncork = pa_stream_cork(stream_, 0, nullptr, nullptr)) pa_operation_unref(uncork);
             while (pa_stream_readable_size(stream_) > 0) {
                 const void* data = nullptr;
                 size_t size = 0;
@@ -175,17 +176,17 @@ public:
                 else memset(block->b_wptr, 0, size);
                 block->b_wptr += size;
                 ms_queue_put(f->outputs[0], block);
-                read_ += size / pa_frame_size(&spec);
+                read_ += size / pa_frame_size(&format);
                 pa_stream_drop(stream_);
             }
         }
-        ms_ticker_synchronizer_update(synchronizer_, read_, spec.rate);
+        ms_ticker_synchronizer_update(synchronizer_, read_, format.rate);
     }
 
 private:
     int connect(const char* where) override {
         auto attr = serverChooses();
-        attr.fragsize = bytes(buffersFor(*link_).captureBlock, spec);
+        attr.fragsize = bytes(buffersFor(*link_).captureBlock, format);
         return pa_stream_connect_record(stream_, where, &attr,
                                         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED));
     }
@@ -199,7 +200,7 @@ private:
 class Playback final : public Stream {
 public:
     explicit Playback(MSFilter* f) {
-        ms_flow_controlled_bufferizer_init(&pending_, f, static_cast<int>(spec.rate), spec.channels);
+        ms_flow_controlled_bufferizer_init(&pending_, f, static_cast<int>(format.rate), format.channels);
         ms_flow_controlled_bufferizer_set_max_size_ms(&pending_, kPlaybackBackLogMs);
         ms_flow_controlled_bufferizer_set_flow_control_interval_ms(&pending_, kFlowControlIntervalMs);
     }
@@ -209,8 +210,8 @@ public:
     }
 
     void start() {
-        ms_flow_controlled_bufferizer_set_samplerate(&pending_, static_cast<int>(spec.rate));
-        ms_flow_controlled_bufferizer_set_nchannels(&pending_, spec.channels);
+        ms_flow_controlled_bufferizer_set_samplerate(&pending_, static_cast<int>(format.rate));
+        ms_flow_controlled_bufferizer_set_nchannels(&pending_, format.channels);
         underflows_ = 0;
         lastReport_.reset();
         started_ = false;
@@ -237,9 +238,9 @@ private:
     int connect(const char* where) override {
         auto attr = serverChooses();
         const auto& buffers = buffersFor(*link_);
-        attr.tlength = bytes(buffers.playbackQueued, spec);
-        if (buffers.playbackRequest.count() > 0) attr.minreq = bytes(buffers.playbackRequest, spec);
-        cushion_ = bytes(buffers.playbackCushion, spec);
+        attr.tlength = bytes(buffers.playbackQueued, format);
+        if (buffers.playbackRequest.count() > 0) attr.minreq = bytes(buffers.playbackRequest, format);
+        cushion_ = bytes(buffers.playbackCushion, format);
         pa_stream_set_write_callback(
             stream_, [](pa_stream*, size_t, void* self) { static_cast<Playback*>(self)->play(); }, this);
         pa_stream_set_underflow_callback(
