@@ -2,15 +2,9 @@
 
 #include <string_view>
 
+#include "sound/pulse_loop.h"
+
 namespace pelex::sip_engine::linphone_rtc {
-namespace {
-
-struct Deadline {
-    const StackPulseLink* link;
-    bool passed = false;
-};
-
-}  // namespace
 
 StackPulseLink::StackPulseLink()
     : loop_(pa_threaded_mainloop_new()), context_(pa_context_new(pa_threaded_mainloop_get_api(loop_), "Pelex")) {}
@@ -70,22 +64,10 @@ bool StackPulseLink::ready() const { return pa_context_get_state(context_) == PA
 bool StackPulseLink::waitUntil(const std::function<bool()>& done, std::chrono::milliseconds within) const {
     if (done()) return true;
     // A timer on the loop itself ends the wait: libpulse's wait has no bound.
-    Deadline deadline{this};
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(within).count();
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
-    timeval when{};
-    pa_timeval_add(pa_gettimeofday(&when), static_cast<pa_usec_t>(micros));
-    pa_time_event* timer = api->time_new(
-        api, &when,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* user) {
-            auto* d = static_cast<Deadline*>(user);
-            d->passed = true;
-            d->link->wake();
-        },
-        &deadline);
+    sound::PulseTimer deadline(pa_threaded_mainloop_get_api(loop_), [this] { wake(); });
+    deadline.start(within);
     bool met = false;
-    while (!(met = done()) && !deadline.passed) pa_threaded_mainloop_wait(loop_);
-    api->time_free(timer);
+    while (!(met = done()) && deadline.active()) pa_threaded_mainloop_wait(loop_);
     return met;
 }
 
