@@ -100,10 +100,12 @@ void Pelex_MSN::lblcall_KeyUp() {
 void Pelex_MSN::imgCall_Click() {
     switch (lineState()) {
         case LineState::Incoming:
+            // The ring stops first: answering opens the call's sound on the
+            // server, which may take a moment.
+            stopRinging();
             offerHandled();
             if (rtc_.engine) rtc_.engine->Answer();
             callTime_ = 0;
-            stopRinging();
             break;
         case LineState::Idle: dial(); break;
         case LineState::Busy:
