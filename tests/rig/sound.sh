@@ -138,6 +138,20 @@ start_pulseaudio() {
 # null sinks below are the only devices. server.pid names the process that
 # answers PulseAudio clients (what freezing the server stops).
 start_pipewire() {
+    # The graph runs one fixed cycle, PipeWire's default of 1024 frames at
+    # 48 kHz. Left free, it shortens its cycle whenever a stream asks for
+    # less (the tests' recorders ask for 10 ms) and lengthens it again when
+    # that stream goes; each change costs its loopback and remapped source
+    # a cycle of sound. The rig's echo (a loopback into the microphone) then
+    # came 5 ms sooner at a time, 80 ms in 12 s, as no room makes it.
+    mkdir -p "$dir/home/.config/pipewire/pipewire.conf.d"
+    cat > "$dir/home/.config/pipewire/pipewire.conf.d/fixed-cycle.conf" <<'CONF'
+context.properties = {
+    default.clock.quantum = 1024
+    default.clock.min-quantum = 1024
+    default.clock.max-quantum = 1024
+}
+CONF
     XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home setsid bash -c '
         dbus-daemon --session --address="unix:path=$1/bus" --nofork --nopidfile &
         for _ in $(seq 50); do [ -S "$1/bus" ] && break; sleep 0.1; done
