@@ -129,8 +129,9 @@ TEST_F(AlertSounds, TheRingIsHeardOnAnIncomingCallAndStopsOnAnswer) {
     const auto ringing = all.first(answeredAt);
     // The ring stops before the phone answers, so none of it may be heard
     // once the caller is. The caller's first words mark that moment on the
-    // recording's own time line; the count of samples at the click does not
-    // (on a loaded machine the recording lagged the click by over 0.5 s).
+    // recording's own time line. The count of samples recorded at the click
+    // is on the test's time line: under the sanitizers on a loaded machine,
+    // ring was counted more than 0.5 s after it.
     const auto callerHeard = toneOnset(all, heard.rate, kPeerTone);
     ASSERT_TRUE(callerHeard.has_value()) << "the caller is heard once answered";
     const auto talking = all.subspan(*callerHeard);

@@ -40,13 +40,14 @@ constexpr Buffers kPulseAudio{10ms, 60ms, 20ms, 30ms};
 // PipeWire's PulseAudio server asks for a whole cycle of its graph at a
 // time (21 ms by default) and counts a smaller fill as dry; smaller blocks
 // there made echo cancellation worse, not better. The microphone hands over
-// 40 ms at a time, so the speaker gets the far end's sound 40 ms at a time
-// too: a queue of 40 ms (the stack's) ran dry once or twice every 5 s, and
-// each time the server played a cycle of silence and everything after a
-// cycle later. The speaker therefore keeps up to 120 ms queued and starts
-// with 80 ms in hand. PipeWire would shorten the queue asked for when asked
-// to adjust it, so it is not asked. Measured in the sound rig's echo test:
-// no dry speaker, 38 to 42 dB less echo in every call.
+// 40 ms at a time, and the canceller passes the far end's sound on to the
+// speaker as the microphone's blocks come, 40 ms at a time too: a queue of
+// 40 ms (the stack's) ran dry once or twice every 5 s, and each time the
+// server played a cycle of silence and everything after a cycle later.
+// The speaker therefore keeps up to 120 ms queued and starts with 80 ms in
+// hand. PipeWire would shorten the queue asked for when asked to adjust it,
+// so it is not asked. Measured in the sound rig's echo test: no dry
+// speaker, 38 to 42 dB less echo in every call.
 constexpr Buffers kPipeWire{40ms, 120ms, 0ms, 80ms};
 
 const Buffers& buffersFor(const StackPulseLink& link) { return link.onPipeWire() ? kPipeWire : kPulseAudio; }
