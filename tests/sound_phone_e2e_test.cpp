@@ -35,9 +35,9 @@ constexpr int kSlowdown = 5;
 #else
 constexpr int kSlowdown = 1;
 #endif
-/// How long after the answer, on the recording's own time line, an alert
+/// How long after the answer, counted in samples recorded by then, an alert
 /// sound's last buffers may still be heard: half a second. The recording
-/// lags the click by its own buffer, and on PipeWire with three sound rigs
+/// lags the answer by its own buffer, and on PipeWire with three sound rigs
 /// running at once the last ring came 0.35 s after the click.
 constexpr std::size_t drainSamples(int rate) { return static_cast<std::size_t>(rate / 2); }
 

@@ -25,6 +25,7 @@ struct Buffers {
     std::chrono::milliseconds playbackQueued;   // the speaker keeps this much queued at the server
     std::chrono::milliseconds playbackRequest;  // and is asked for more in steps of this (0: the server's choice)
     std::chrono::milliseconds playbackCushion;  // held back on our side before the speaker starts
+    bool serverAdjustsQueue;                    // the server may resize the speaker's queue to its latency
 };
 // PulseAudio: the microphone hands over a block every 10 ms, so the ticker
 // follows its clock closely and the canceller gets each block as it comes;
@@ -36,7 +37,7 @@ struct Buffers {
 // the sound rig's echo test: echo 35 to 47 dB down in 11 of 12 calls, against
 // 20 dB or more in 9 of 17 with the stack's 20 ms (or 40 ms) blocks both
 // ways; mouth to ear about 20 ms shorter, for about 1.5 % more of a core.
-constexpr Buffers kPulseAudio{10ms, 60ms, 20ms, 30ms};
+constexpr Buffers kPulseAudio{10ms, 60ms, 20ms, 30ms, true};
 // PipeWire's PulseAudio server asks for a whole cycle of its graph at a
 // time (21 ms by default) and counts a smaller fill as dry; smaller blocks
 // there made echo cancellation worse, not better. The microphone hands over
@@ -48,7 +49,7 @@ constexpr Buffers kPulseAudio{10ms, 60ms, 20ms, 30ms};
 // hand. PipeWire would shorten the queue asked for when asked to adjust it,
 // so it is not asked. Measured in the sound rig's echo test: no dry
 // speaker, 38 to 42 dB less echo in every call.
-constexpr Buffers kPipeWire{40ms, 120ms, 0ms, 80ms};
+constexpr Buffers kPipeWire{40ms, 120ms, 0ms, 80ms, false};
 
 const Buffers& buffersFor(const StackPulseLink& link) { return link.onPipeWire() ? kPipeWire : kPulseAudio; }
 
@@ -255,7 +256,7 @@ private:
             stream_, [](pa_stream*, void* self) { ++static_cast<Playback*>(self)->underflows_; }, this);
         return pa_stream_connect_playback(
             stream_, where, &attr,
-            static_cast<pa_stream_flags_t>((link_->onPipeWire() ? 0 : PA_STREAM_ADJUST_LATENCY) |
+            static_cast<pa_stream_flags_t>((buffers.serverAdjustsQueue ? PA_STREAM_ADJUST_LATENCY : 0) |
                                            PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING),
             nullptr, nullptr);
     }
