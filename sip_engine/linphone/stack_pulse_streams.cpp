@@ -29,15 +29,18 @@ struct Buffers {
 };
 // PulseAudio: the microphone hands over a block every 10 ms, so the ticker
 // follows its clock closely and the canceller gets each block as it comes;
-// the speaker keeps 60 ms queued and is refilled in 20 ms steps, and starts
-// with 30 ms in hand, so a block that comes late does not leave it dry.
-// Each time it ran dry, the server waited to fill up again and played
+// the speaker keeps up to 100 ms queued and is refilled in 20 ms steps, and
+// starts with 60 ms in hand, so a block that comes late does not leave it
+// dry. Each time it ran dry, the server waited to fill up again and played
 // everything after later: the echo moved against what the canceller had
 // learnt and came back at full strength for a second or more. Measured in
-// the sound rig's echo test: echo 35 to 47 dB down in 11 of 12 calls, against
-// 20 dB or more in 9 of 17 with the stack's 20 ms (or 40 ms) blocks both
-// ways; mouth to ear about 20 ms shorter, for about 1.5 % more of a core.
-constexpr Buffers kPulseAudio{10ms, 60ms, 20ms, 30ms, true};
+// the sound rig's echo test: with 60 ms queued and 30 ms in hand, echo 35 to
+// 47 dB down in 13 of 16 calls and 5 to 16 dB in 3 (a dry speaker in each
+// whose log was kept); with these sizes 34 to 43 dB in 5 of 5, never dry,
+// for 17 ms more mouth to ear (149 ms against 132, one benchmark run each).
+// The stack's 20 ms (or 40 ms) blocks both ways gave 20 dB or more in 9 of
+// 17.
+constexpr Buffers kPulseAudio{10ms, 100ms, 20ms, 60ms, true};
 // PipeWire's PulseAudio server asks for a whole cycle of its graph at a
 // time (21 ms by default) and counts a smaller fill as dry; smaller blocks
 // there made echo cancellation worse, not better. The microphone hands over
