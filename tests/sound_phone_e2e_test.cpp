@@ -140,7 +140,19 @@ TEST_F(AlertSounds, TheRingIsHeardOnAnIncomingCallAndStopsOnAnswer) {
         return toneSeconds(part, heard.rate, kRingTone, kAlert) + toneSeconds(part, heard.rate, kRingLowTone, kAlert);
     };
     EXPECT_GE(ring(ringing), 0.2) << "the ring was heard";
-    EXPECT_EQ(ring(talking), 0) << "the ring went on over the caller";
+    // While the ring sounds, one of its notes is in every block. A lone block
+    // with a trace of either is not the ring: on PipeWire one came over a
+    // second into the caller's tone, with no ring in the recording from
+    // 0.37 s before the caller was heard to a second after.
+    const auto blockOf = [&](const ToneBlock& b) { return b.amplitude >= kAlert.minAmplitude && b.share >= kAlert.minShare; };
+    const auto high = toneBlocks(talking, heard.rate, kRingTone, kAlert.blockMs);
+    const auto low = toneBlocks(talking, heard.rate, kRingLowTone, kAlert.blockMs);
+    int run = 0, longest = 0;
+    for (std::size_t i = 0; i < high.size(); ++i) {
+        run = blockOf(high[i]) || blockOf(low[i]) ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    EXPECT_LT(longest, 2) << "the ring went on over the caller (" << ring(talking) << " s)";
     EXPECT_GT(toneSeconds(talking, heard.rate, kPeerTone), 1.5) << "the caller is heard once answered";
 }
 
